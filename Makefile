@@ -1,0 +1,43 @@
+# Thin wrapper around CMake. `make run` starts the tool (with the simulated
+# bridge on COM99), `make test` passes the whole suite. Both install what is
+# missing first.
+
+BUILD_DIR ?= build
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+
+# Debian packages the build, the tests and running need.
+PACKAGES := cmake make g++ pkg-config \
+	qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev \
+	libjpeg62-turbo-dev libpng-dev zlib1g-dev \
+	libgtest-dev libgmock-dev googletest libbenchmark-dev \
+	fonts-dejavu-core
+
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+.PHONY: deps build test run bench clean
+
+deps:
+	@missing=$$(for p in $(PACKAGES); do \
+		dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed$$' || echo $$p; \
+	done); \
+	if [ -n "$$missing" ]; then \
+		echo "Installing:" $$missing; \
+		$(SUDO) apt-get update && \
+		DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y --no-install-recommends $$missing; \
+	fi
+
+build:
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD_DIR) -j$(JOBS)
+
+test: deps build
+	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD_DIR) --output-on-failure -j$(JOBS)
+
+run: deps build
+	@./tools/run.sh $(BUILD_DIR)
+
+bench: deps build
+	@for b in $(BUILD_DIR)/bench/*_bench; do [ -x "$$b" ] && "$$b"; done
+
+clean:
+	rm -rf $(BUILD_DIR)
