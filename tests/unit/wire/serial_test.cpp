@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <stdlib.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -259,6 +260,31 @@ TEST_F(SerialTest, ReopenReleasesThePreviousPort)
     ASSERT_GE(fd, 0);
     EXPECT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
     ::close(fd);
+}
+
+// The exclusive flag stays on a pseudo-terminal whose master is open; left
+// set, it would keep every other user out of the simulator after a close.
+TEST_F(SerialTest, LeavesTheExclusiveFlagAsFound)
+{
+    for (const bool heldExclusive : {false, true}) {
+        SCOPED_TRACE(heldExclusive ? "another program set it" : "nobody set it");
+        Pty pty;
+        link(3, pty.slave());
+        const int other = ::open(pty.slave().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        ASSERT_GE(other, 0);
+        if (heldExclusive) {
+            ASSERT_EQ(::ioctl(other, TIOCEXCL), 0);
+        }
+        ASSERT_TRUE(serial::openComPort("COM3"));
+        int during = 0;
+        ASSERT_EQ(::ioctl(other, TIOCGEXCL, &during), 0);
+        EXPECT_EQ(during, 1);
+        serial::closeComPort();
+        int after = -1;
+        ASSERT_EQ(::ioctl(other, TIOCGEXCL, &after), 0);
+        EXPECT_EQ(after, heldExclusive ? 1 : 0);
+        ::close(other);
+    }
 }
 
 TEST_F(SerialTest, ReadsOneReplyOfAtMost80Bytes)
