@@ -1,8 +1,15 @@
-#include <cstdio>
+#include <QApplication>
 
-// The window is not built yet; this entry only says so.
-int main()
+#include "app/TForm1.h"
+#include "app/qt_platform.h"
+
+int main(int argc, char* argv[])
 {
-    std::puts("ZARPO: the window comes with a later change; the core library is built.");
+    QApplication app(argc, argv);
+    QtPlatform platform;
+    TForm1 form(platform);
+    platform.setDialogParent(&form);
+    form.show();
+    app.exec();
     return 0;
 }

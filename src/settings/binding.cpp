@@ -1,1 +1,231 @@
-// (being written)
+// The settings record and the controls that show it: both whole-record
+// copies, the two validations and the change marks of the uploadable
+// parameters.
+
+#include "app/TForm1.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+
+#include <vector>
+
+#include "app/errors.h"
+#include "settings/numbers.h"
+
+namespace {
+
+using settings::TMYSETTINGS;
+using Field = std::int32_t TMYSETTINGS::*;
+
+enum class Kind {
+    PortText,     // "COM" + number in an editable combo
+    ComboInteger, // the combo's text as an integer
+    ComboIndex,   // the selected item, -1 for none
+    Radio,        // the selected choice, -1 for none
+    Integer,      // an edit holding an integer
+    Thousandths,  // an edit holding a decimal, stored times 1000
+};
+
+struct Binding {
+    Field field;
+    Kind kind;
+    QWidget* control;
+};
+
+// In the order both copies walk them.
+std::vector<Binding> bindings(TForm1& f)
+{
+    return {
+        {&TMYSETTINGS::setting_comPortNumber, Kind::PortText, f.ComboBoxComPort},
+        {&TMYSETTINGS::setting_baudRate, Kind::ComboInteger, f.ComboBoxBaudRate},
+        {&TMYSETTINGS::setting_addrIdx, Kind::ComboIndex, f.ComboBoxI2Caddr},
+        {&TMYSETTINGS::setting_refSyst, Kind::Radio, f.RadioGroupRefSyst},
+        {&TMYSETTINGS::setting_reqPos, Kind::Radio, f.RadioGroupPosReq},
+        {&TMYSETTINGS::setting_reqFreqIdx, Kind::ComboIndex, f.ComboBoxReqFreq},
+        {&TMYSETTINGS::setting_KP, Kind::Integer, f.EditKP},
+        {&TMYSETTINGS::setting_KI, Kind::Integer, f.EditKI},
+        {&TMYSETTINGS::setting_ErrLim, Kind::Integer, f.EditErrLim},
+        {&TMYSETTINGS::setting_intLim, Kind::Integer, f.EditIntLim},
+        {&TMYSETTINGS::setting_intMaxSpeed, Kind::Integer, f.EditIntMaxSpeed},
+        {&TMYSETTINGS::setting_sidSpeed, Kind::Thousandths, f.EditSidSpeed},
+        {&TMYSETTINGS::setting_offsetTrackSpeed, Kind::Thousandths, f.EditTrackSpeed},
+        {&TMYSETTINGS::setting_guideSpeed, Kind::Thousandths, f.EditGuideSpeed},
+        {&TMYSETTINGS::setting_accel, Kind::Integer, f.EditAccel},
+        {&TMYSETTINGS::setting_final, Kind::Integer, f.EditFinal},
+        {&TMYSETTINGS::setting_sensThr, Kind::Integer, f.EditSensor},
+        {&TMYSETTINGS::setting_stepPulseWidth, Kind::Integer, f.EditPulseWidth},
+        {&TMYSETTINGS::setting_limitSWP, Kind::Radio, f.RadioGroupLimSwP},
+        {&TMYSETTINGS::setting_limitSWM, Kind::Radio, f.RadioGroupLimSwM},
+        {&TMYSETTINGS::setting_invertDir, Kind::Radio, f.RadioGroupInvertDir},
+        {&TMYSETTINGS::setting_freeAtStop, Kind::Radio, f.RadioGroupFreeAtStop},
+        {&TMYSETTINGS::setting_enableVoltIdx, Kind::Radio, f.RadioGroupEnableVoltage},
+        {&TMYSETTINGS::setting_IndexEdgeIdx, Kind::Radio, f.RadioGroupIndexEdge},
+        {&TMYSETTINGS::setting_resetOnIndex, Kind::Radio, f.RadioGroupResetOnIndex},
+        {&TMYSETTINGS::setting_sensorDetectPol, Kind::Radio, f.RadioGroupSensorDetect},
+        {&TMYSETTINGS::setting_slewSpeed, Kind::Integer, f.EditSlewSpeed},
+        {&TMYSETTINGS::setting_stepByStep, Kind::Integer, f.EditBySteps},
+        {&TMYSETTINGS::setting_gotoSpeed, Kind::Integer, f.EditGotoSpeed},
+        {&TMYSETTINGS::setting_pulseTime, Kind::Integer, f.EditPulseTime},
+        {&TMYSETTINGS::setting_graphStep, Kind::Integer, f.EditGraphStep},
+        {&TMYSETTINGS::setting_graphSpeed, Kind::Integer, f.EditGraphSpeed},
+        {&TMYSETTINGS::setting_DCteethNum, Kind::Thousandths, f.EditDCteethNum},
+        {&TMYSETTINGS::setting_DCteethAdv, Kind::Thousandths, f.EditDCteethAdv},
+        {&TMYSETTINGS::setting_DCreductor, Kind::Thousandths, f.EditDCreductor},
+        {&TMYSETTINGS::setting_DCgears, Kind::Thousandths, f.EditDCgears},
+        {&TMYSETTINGS::setting_DCcounts, Kind::Thousandths, f.EditDCcounts},
+        {&TMYSETTINGS::setting_DCrpm, Kind::Thousandths, f.EditDCrpm},
+        {&TMYSETTINGS::setting_STEPteethNum, Kind::Thousandths, f.EditSTEPteethNum},
+        {&TMYSETTINGS::setting_STEPteethAdv, Kind::Thousandths, f.EditSTEPteethAdv},
+        {&TMYSETTINGS::setting_STEPreductor, Kind::Thousandths, f.EditSTEPreductor},
+        {&TMYSETTINGS::setting_STEPgears, Kind::Thousandths, f.EditSTEPgears},
+        {&TMYSETTINGS::setting_STEPfullsteps, Kind::Thousandths, f.EditSTEPfullsteps},
+        {&TMYSETTINGS::setting_STEPmicrosteps, Kind::Thousandths, f.EditSTEPmicrosteps},
+        {&TMYSETTINGS::setting_STEPmaxspeed, Kind::Thousandths, f.EditSTEPmaxspeed},
+        {&TMYSETTINGS::setting_FOCUSturns, Kind::Thousandths, f.EditFOCUSturns},
+        {&TMYSETTINGS::setting_FOCUScounts, Kind::Thousandths, f.EditFOCUScounts},
+        {&TMYSETTINGS::setting_FOCUSreductor, Kind::Thousandths, f.EditFOCUSreductor},
+        {&TMYSETTINGS::setting_FOCUSgears, Kind::Thousandths, f.EditFOCUSgears},
+    };
+}
+
+QString controlText(const Binding& b)
+{
+    if (auto* combo = qobject_cast<QComboBox*>(b.control))
+        return combo->currentText();
+    return static_cast<QLineEdit*>(b.control)->text();
+}
+
+[[noreturn]] void notConverted(const QString& text, const char* what)
+{
+    throw ConversionError(("\"" + text.toStdString() + "\" is not " + what));
+}
+
+QString valueLine(const QString& numVal)
+{
+    return QStringLiteral("Value \"") + numVal + QStringLiteral("\" in edit box");
+}
+
+} // namespace
+
+void TForm1::UpdateDisplaysFromSettings()
+{
+    const char sep = decimalSep();
+    for (const Binding& b : bindings(*this)) {
+        const std::int32_t v = mySettings.*b.field;
+        switch (b.kind) {
+        case Kind::PortText:
+            static_cast<QComboBox*>(b.control)->setEditText(QStringLiteral("COM") + QString::number(v));
+            break;
+        case Kind::ComboInteger:
+            static_cast<QComboBox*>(b.control)->setEditText(QString::number(v));
+            break;
+        case Kind::ComboIndex: {
+            auto* combo = static_cast<QComboBox*>(b.control);
+            combo->setCurrentIndex(v >= 0 && v < combo->count() ? v : -1);
+            break;
+        }
+        case Kind::Radio:
+            setRadioIndex(static_cast<QGroupBox*>(b.control), v);
+            break;
+        case Kind::Integer:
+            static_cast<QLineEdit*>(b.control)->setText(QString::fromStdString(settings::formatInteger(v)));
+            break;
+        case Kind::Thousandths:
+            static_cast<QLineEdit*>(b.control)->setText(
+                QString::fromStdString(settings::formatThousandths(v, sep)));
+            break;
+        }
+    }
+    LabelSidSpeed2->setText(QStringLiteral("Sidereal speed = ") + EditSidSpeed->text());
+    LabelTrackSpeed2->setText(QStringLiteral("Offset tracking speed = ") + EditTrackSpeed->text());
+    LabelGuideSpeed2->setText(QStringLiteral("at the guiding speed of ") + EditGuideSpeed->text());
+}
+
+void TForm1::UpdateSettingsFromDisplays()
+{
+    const char sep = decimalSep();
+    for (const Binding& b : bindings(*this)) {
+        std::int32_t& field = mySettings.*b.field;
+        switch (b.kind) {
+        case Kind::PortText: {
+            const QString text = controlText(b);
+            const auto n = settings::parseInteger(text.mid(3, 2).toStdString());
+            if (!n)
+                notConverted(text, "a valid port name.");
+            field = *n;
+            break;
+        }
+        case Kind::ComboInteger:
+        case Kind::Integer: {
+            const QString text = controlText(b);
+            const auto n = settings::parseInteger(text.toStdString());
+            if (!n)
+                notConverted(text, "a valid integer value.");
+            field = *n;
+            break;
+        }
+        case Kind::ComboIndex:
+            field = static_cast<QComboBox*>(b.control)->currentIndex();
+            break;
+        case Kind::Radio:
+            field = radioIndex(static_cast<QGroupBox*>(b.control));
+            break;
+        case Kind::Thousandths: {
+            const QString text = controlText(b);
+            const auto n = settings::parseThousandths(text.toStdString(), sep);
+            if (!n)
+                notConverted(text, "a valid number.");
+            field = *n;
+            break;
+        }
+        }
+    }
+    for (std::int32_t& w : mySettings.setting_bidon)
+        w = 0;
+}
+
+bool TForm1::testNumber(const QString& numVal)
+{
+    if (settings::parseDecimal(numVal.toStdString(), decimalSep()))
+        return true;
+    platform().showMessage(valueLine(numVal) + QStringLiteral("\r\nis not a number.\r\nCheck for decimal separator."));
+    return false;
+}
+
+bool TForm1::testInteger(const QString& numVal)
+{
+    if (settings::parseInteger(numVal.toStdString()))
+        return true;
+    platform().showMessage(valueLine(numVal) + QStringLiteral("\r\nis not an integer."));
+    return false;
+}
+
+// ---- change marks: only while the bridge is connected
+
+void TForm1::markChanged(bool& flag, std::initializer_list<QLabel*> labels, QAbstractButton* update)
+{
+    if (!isConnected)
+        return;
+    flag = true;
+    for (QLabel* l : labels)
+        setLabelColor(l, QColor(255, 0, 0));
+    update->setEnabled(true);
+}
+
+void TForm1::EditAccelChange() { markChanged(accelerationchanged, {LabelAcceleration}, ButtonUpdateProp); }
+void TForm1::EditFinalChange() { markChanged(finalapprchanged, {LabelFinal}, ButtonUpdateProp); }
+void TForm1::EditSensorChange() { markChanged(sensortresholdchanged, {LabelSensor}, ButtonUpdateProp); }
+void TForm1::EditPulseWidthChange() { markChanged(steppulsewidthchanged, {LabelPulseWidth}, ButtonUpdateProp); }
+void TForm1::EditKPChange() { markChanged(KPchanged, {LabelKP}, ButtonUpdatePID); }
+void TForm1::EditKIChange() { markChanged(KIchanged, {LabelKI}, ButtonUpdatePID); }
+void TForm1::EditErrLimChange() { markChanged(errlimchanged, {LabelErrLim}, ButtonUpdatePID); }
+void TForm1::EditIntLimChange() { markChanged(intlimchanged, {LabelIntLim}, ButtonUpdatePID); }
+void TForm1::EditIntMaxSpeedChange() { markChanged(intmaxspeedchanged, {LabelIntMaxSpeed}, ButtonUpdatePID); }
+void TForm1::EditSidSpeedChange() { markChanged(sidspeedchanged, {LabelSidSpeed}, ButtonUpdateTrack); }
+void TForm1::EditTrackSpeedChange()
+{
+    markChanged(trackspeedchanged, {LabelTkSpd1, LabelTkSpd2}, ButtonUpdateTrack);
+}
+void TForm1::EditGuideSpeedChange() { markChanged(guidespeedchanged, {LabelGuideSpd}, ButtonUpdateTrack); }

@@ -1,0 +1,180 @@
+#pragma once
+// The one window of the program. Every control of TForm1.ui is a member under
+// its name (inherited from Ui::TForm1); every operation is a method, defined
+// in the folder of its subsystem.
+
+#include <QChar>
+#include <QMainWindow>
+#include <QString>
+#include <QTimer>
+
+#include <array>
+#include <cstdint>
+#include <exception>
+#include <initializer_list>
+
+#include "app/platform.h"
+#include "settings/record.h"
+#include "ui_TForm1.h"
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QAbstractButton;
+
+// Kind of the running test curve.
+enum TANALYZETEST : std::uint8_t { anaTrack, anaStep, anaGoto };
+
+class TForm1 : public QMainWindow, public Ui::TForm1 {
+    Q_OBJECT
+
+public:
+    explicit TForm1(Platform& platform, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    Platform& platform() { return platform_; }
+
+    // The error boundary: every event handler is entered through it. A failure
+    // is shown in a message box and the program goes on; nothing is thrown
+    // into Qt's event loop. Returns false when `f` failed.
+    template <class F>
+    bool guarded(F&& f)
+    {
+        try {
+            f();
+            return true;
+        } catch (const std::exception& e) {
+            reportError(e);
+        } catch (...) {
+            platform_.showMessage(QStringLiteral("Unexpected error"));
+        }
+        return false;
+    }
+
+    // Mini console. Each append ends a line; CR LF inside starts new lines.
+    void consoleAppend(const QString& text);
+    void consoleClear();
+
+    // Radio groups: the index of the checked choice, -1 for none. Setting an
+    // index below -1 checks none, at or beyond the count the last choice.
+    static int radioIndex(const QGroupBox* group);
+    static void setRadioIndex(QGroupBox* group, int index);
+
+    // Start-up and shutdown.
+    void FormActivate();
+    void FormClose();
+    void ButtonExitClick();
+    bool startedUp() const { return startedUp_; }
+
+    // Frames a command body, writes it, echoes it to the console, then sleeps.
+    void sendToQuorvane(const QString& qvncmd, int afterdelay);
+
+    // Settings binding and validation.
+    void UpdateDisplaysFromSettings();
+    void UpdateSettingsFromDisplays();
+    bool testNumber(const QString& numVal);
+    bool testInteger(const QString& numVal);
+    void EditAccelChange();
+    void EditFinalChange();
+    void EditSensorChange();
+    void EditPulseWidthChange();
+    void EditKPChange();
+    void EditKIChange();
+    void EditErrLimChange();
+    void EditIntLimChange();
+    void EditIntMaxSpeedChange();
+    void EditSidSpeedChange();
+    void EditTrackSpeedChange();
+    void EditGuideSpeedChange();
+
+    // Model files and reset.
+    void ButtonLoadModelClick();
+    void ButtonSaveModelClick();
+    void ButtonResetSettingsClick();
+
+    // Program directory, the starting folder of the file dialogs.
+    QString getZARPdir();
+
+    // The three calculators (src/calculators/calculator_pages.cpp).
+    void ButtonCalculateDCClick();
+    void EditDCchange();
+    void ButtonCalculateStepperClick();
+    void EditSTEPchange();
+    void ButtonCalculateFocuserClick();
+    void EditFOCUSchange();
+    void connectCalculatorEvents();
+
+    // The user's decimal separator as one byte for the number rules.
+    char decimalSep() { return platform_.decimalSeparator().toLatin1(); }
+
+    // ---- state fields
+    QString formTitle;
+    settings::TMYSETTINGS mySettings{};
+    bool isPortOpen = false;
+    bool isConnected = false;
+    bool isTracking = false;
+    int delay100 = 0;
+    int delay150 = 0;
+    int delay250 = 0;
+    int interval1 = 0;
+    bool accelerationchanged = false;
+    bool finalapprchanged = false;
+    bool sensortresholdchanged = false;
+    bool steppulsewidthchanged = false;
+    bool KPchanged = false;
+    bool KIchanged = false;
+    bool errlimchanged = false;
+    bool intlimchanged = false;
+    bool intmaxspeedchanged = false;
+    bool sidspeedchanged = false;
+    bool trackspeedchanged = false;
+    bool guidespeedchanged = false;
+    QChar i2cAddress{};
+    QString trackingSpeed;
+    int _refSyst = 0;
+    int _cursidtime = 0;
+    int _curposit = 0;
+    int _cursidcoor = 0;
+    bool showMessDisactivated = false;
+    bool tographics = false;
+    int pointidx = 0;
+    std::array<double, 600> point_sid{};
+    std::array<double, 600> point_pos{};
+    std::array<double, 600> point_err{};
+    std::array<double, 600> track_err{};
+    double initial_pointsid = 0;
+    double initial_pointpos = 0;
+    double final_pointsid = 0;
+    double test_sidspeed = 0;
+    double test_target = 0;
+    TANALYZETEST analyze = anaTrack;
+    int _motorType = 0;
+
+    // Status-poll timer; its tick handler belongs to the status poll.
+    QTimer Timer1;
+
+    // Last choices of the model dialogs, offered again next time.
+    QString openDialogFileName;
+    int openDialogFilterIndex = 1;
+    QString saveDialogFileName = QStringLiteral("model-1.qvm");
+    int saveDialogFilterIndex = 1;
+
+protected:
+    bool event(QEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void reportError(const std::exception& e);
+    void startUpOnce();
+    void connectEvents();
+    void markChanged(bool& flag, std::initializer_list<QLabel*> labels, QAbstractButton* update);
+
+    Platform& platform_;
+    bool startedUp_ = false;
+    bool consoleHasLines_ = false;
+};
+
+// Font colour of a label (the red "waiting for upload" marks).
+void setLabelColor(QLabel* label, const QColor& color);
+QColor labelColor(const QLabel* label);
