@@ -123,7 +123,9 @@ void Controller::stepSetPoint() {
         const double rate = static_cast<double>(targetRate_) / 1000;
         const double e = static_cast<double>(gap) / kMicro;
         double u = velocity_ - rate;
-        u = approach(u, std::copysign(speedLimit(std::abs(e)), e), dv);
+        // Brake on the distance left after this cycle, or the stop comes one cycle late.
+        const double ahead = std::max(0.0, std::abs(e) - std::abs(u) * kCycleS);
+        u = approach(u, std::copysign(speedLimit(ahead), e), dv);
         const std::int64_t delta = std::llround(u * 1000);
         const bool reaches = gap == 0 || (gap > 0 ? delta >= gap : delta <= gap);
         target_ += targetRate_;
@@ -214,13 +216,21 @@ void Controller::checkInputs() {
         const bool moving = mode_ != Mode::Locked;
         if (intoPlus || intoMinus || (moving && sensorFault())) hardStop();
     }
-    const std::int64_t edge = (params_.polarity & 32) ? kIndexWidth : 0;
-    const std::int64_t turn = floorDiv(encoder() - edge, options_.stepsPerWormTurn);
+    const std::int64_t turn = wormTurn();
     if (turn != lastTurn_) {
         lastTurn_ = turn;
         indexSeen_ = true;
         if (params_.polarity & 64) resetCounters();
     }
+}
+
+// The index mark sits half a turn from the zero of the counters, so that a
+// motor resting at zero does not flicker across it; the falling edge comes
+// one pulse width later than the rising one.
+std::int64_t Controller::wormTurn() const {
+    const std::int64_t turn = options_.stepsPerWormTurn;
+    const std::int64_t edge = turn / 2 + ((params_.polarity & 32) ? kIndexWidth : 0);
+    return floorDiv(encoder() - edge, turn);
 }
 
 void Controller::finishMotion() {
@@ -253,8 +263,7 @@ void Controller::resetCounters() {
     target_ -= setPoint_;
     setPoint_ = 0;
     theta_ -= std::floor(theta_);
-    if (motor_ == MotorKind::Dc && !engaged()) setPoint_ = 0;
-    lastTurn_ = floorDiv(encoder() - ((params_.polarity & 32) ? kIndexWidth : 0), options_.stepsPerWormTurn);
+    lastTurn_ = wormTurn();
 }
 
 void Controller::startMove(std::int64_t target, std::int64_t targetRate, bool resume) {

@@ -94,6 +94,7 @@ private:
     void resetCounters();
     bool sensorFault() const;
     bool switchActive(bool plus) const;
+    std::int64_t wormTurn() const;
 
     int index_;
     MotorKind motor_;
