@@ -8,6 +8,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QShowEvent>
+#include <QTabBar>
 #include <QTextCursor>
 
 #include "app/glyphs.h"
@@ -45,6 +46,11 @@ TForm1::TForm1(Platform& platform, QWidget* parent) : QMainWindow(parent), platf
                                                                             : QStringLiteral("DejaVu Sans"));
     f.setPixelSize(11);
     setFont(f);
+    // The six page captions fill the 640-pixel tab row only in a narrower cut.
+    QFont tabs = PageControl1->tabBar()->font();
+    tabs.setStretch(QFont::Condensed);
+    PageControl1->tabBar()->setFont(tabs);
+    PageControl1->setUsesScrollButtons(false);
 
     setFixedSize(1147, 609);
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
@@ -69,6 +75,8 @@ TForm1::TForm1(Platform& platform, QWidget* parent) : QMainWindow(parent), platf
 
     connectEvents();
     connectCalculatorEvents();
+    connectControllerEvents();
+    connectMotionEvents();
 }
 
 TForm1::~TForm1() = default;
