@@ -104,6 +104,20 @@ public:
     void EditFOCUSchange();
     void connectCalculatorEvents();
 
+    // Connection, activation and release, status poll (src/controller/).
+    void ButtonConnectClick();
+    void ButtonDisconnectClick();
+    void ButtonActivateClick();
+    void ButtonReleaseClick();
+    void updateTimer1();
+    void Timer1Timer();
+    void ReadStatus();
+    void connectControllerEvents();
+
+    // The control tab (src/motion/).
+    void slewingModeClick();
+    void connectMotionEvents();
+
     // The user's decimal separator as one byte for the number rules.
     char decimalSep() { return platform_.decimalSeparator().toLatin1(); }
 

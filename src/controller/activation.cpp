@@ -1,0 +1,93 @@
+// ACTIVATE and RELEASE, and the poll rate they set.
+
+#include "app/TForm1.h"
+#include "controller/poll.h"
+#include "controller/states.h"
+#include "protocol/wire.h"
+
+namespace {
+
+QString body(const std::string& s) { return QString::fromLatin1(s); }
+
+} // namespace
+
+void TForm1::updateTimer1()
+{
+    const controller::PollTiming t = controller::pollTiming(mySettings.setting_reqFreqIdx);
+    delay100 = t.delay100;
+    delay150 = t.delay150;
+    delay250 = t.delay250;
+    interval1 = t.interval1;
+    Timer1.setInterval(interval1);
+}
+
+void TForm1::ButtonActivateClick()
+{
+    Timer1.stop();
+    UpdateSettingsFromDisplays();  // a text that does not convert ends here, timer stopped
+
+    const settings::TMYSETTINGS& s = mySettings;
+    i2cAddress = QChar(64 + s.setting_addrIdx);
+    updateTimer1();
+    consoleAppend(QString());
+
+    try {
+        const char a = i2cAddress.toLatin1();
+        namespace cmd = protocol::cmd;
+        const std::string bodies[] = {
+            cmd::resetCounters(a),
+            cmd::polarity(a, protocol::polarityByte(s)),
+            cmd::sensorThreshold(a, s.setting_sensThr),
+            cmd::moveSpeed(a, s.setting_gotoSpeed),
+            cmd::acceleration(a, s.setting_accel),
+            cmd::finalApproach(a, s.setting_final),
+            cmd::stepPulseWidth(a, s.setting_stepPulseWidth),
+            cmd::kp(a, s.setting_KP),
+            cmd::ki(a, s.setting_KI),
+            cmd::errorLimit(a, s.setting_ErrLim),
+            cmd::integralLimit(a, s.setting_intLim),
+            cmd::integralMaxSpeed(a, s.setting_intMaxSpeed),
+            cmd::siderealSpeed(a, s.setting_sidSpeed),
+            cmd::offsetTrackSpeed(a, s.setting_offsetTrackSpeed),
+            cmd::guideSpeed(a, s.setting_guideSpeed),
+            cmd::refSystem(a, s.setting_refSyst),
+        };
+        for (const std::string& b : bodies) sendToQuorvane(body(b), delay150);
+        consoleAppend(QString());
+        _refSyst = s.setting_refSyst;
+        LabelRefSyst->setText(QStringLiteral("Reference system: ") +
+                              (s.setting_refSyst == 0 ? QStringLiteral("FIXED") : QStringLiteral("SIDEREAL")));
+        test_sidspeed = s.setting_sidSpeed / 1000.0;
+    } catch (const std::exception&) {
+        platform().showMessage(QStringLiteral("*** CONNEXION TO CONTROLLERS ERROR ***\r\n"
+                                              "Potential causes:\r\n"
+                                              "   Controllers not powered by 12 V\r\n"
+                                              "   or USB Port not connected.\r\n"
+                                              "   or USB-BT switch at bad position\r\n"
+                                              "Fix the problem and click ACTIVATE."));
+        return;
+    }
+
+    controller::applyEnabled(*this, controller::Step::Activate);
+    slewingModeClick();
+    LabelPercent->setText(QStringLiteral("0 %"));
+    showMessDisactivated = true;
+    Timer1.start(interval1);
+}
+
+void TForm1::ButtonReleaseClick()
+{
+    try {
+        const char a = i2cAddress.toLatin1();
+        consoleAppend(QString());
+        sendToQuorvane(body(protocol::cmd::stopTracking(a)), delay150);
+        sendToQuorvane(body(protocol::cmd::freeMotor(a)), delay150);
+        sendToQuorvane(body(protocol::cmd::releaseController(a)), delay100);
+        consoleAppend(QStringLiteral("Controller FREE"));
+    } catch (const std::exception&) {
+        platform().showMessage(QStringLiteral("Unable to Release controller"));
+        return;
+    }
+    controller::applyEnabled(*this, controller::Step::Release);
+    LabelPercent->setText(QStringLiteral("0 %"));
+}

@@ -1,0 +1,24 @@
+#pragma once
+// Which controls each step of the connection leaves enabled.
+
+#include <QWidget>
+#include <vector>
+
+class TForm1;
+
+namespace controller {
+
+enum class Step { Connect, Disconnect, Activate, Release };
+
+struct EnabledRow {
+    QWidget* widget;
+    bool enabled;
+};
+
+// The controls a step sets and the state it gives each. After Activate,
+// ButtonUpdateSlew is left to slewingModeClick and is not in the table.
+std::vector<EnabledRow> enabledTable(TForm1& form, Step step);
+
+void applyEnabled(TForm1& form, Step step);
+
+} // namespace controller
