@@ -3,13 +3,25 @@
 // file lives there), a private port folder, and a started window.
 
 #include <memory>
+#include <ostream>
 #include <string>
 
+#include <QStringList>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include "app/TForm1.h"
 #include "fake_platform.h"
+
+// Readable QString values in test failures.
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& l, std::ostream* os)
+{
+    *os << '[' << l.join(QStringLiteral("|")).toStdString() << ']';
+}
 
 // Changes into a fresh temporary folder and back; points the port folder
 // ($XDG_CONFIG_HOME/ZARPO/ports) inside it, so no real port is listed.
