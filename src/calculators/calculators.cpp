@@ -76,8 +76,8 @@ Outcome calculateDc(const DcInputs& in, char sep)
     try {
         const double motorRpm = mul(in.rpm, in.reductor);
         const double motorRps = div(motorRpm, kSecondsPerMinute);
-        write(1, "Full speed of the motor rotor at nominal voltage = " + formatRounded(motorRpm) + " RPM  or  " +
-                     formatRounded(motorRps) + " revolutions/sec.");
+        write(1, "Full speed of the motor rotor at nominal voltage = " + formatRounded(motorRpm, sep) + " RPM  or  " +
+                     formatRounded(motorRps, sep) + " revolutions/sec.");
 
         const double encoderSpeed = mul(motorRps, in.counts);
         write(2, "Full quadrature encoder speed at nominal voltage = " + formatFixed(encoderSpeed, 3, sep) +

@@ -207,13 +207,11 @@ std::string formatThousandths(std::int32_t thousandths, char decimalSep)
 
 std::string formatInteger(std::int64_t v) { return std::to_string(v); }
 
-std::string formatRounded(double v)
+std::string formatRounded(double v, char decimalSep)
 {
     double r = roundHalfEven(v);
-    if (std::fabs(r) < 9.2e18) return std::to_string(static_cast<std::int64_t>(r));
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.0f", r);
-    return buf;
+    if (std::fabs(r) < 1e15) return std::to_string(static_cast<std::int64_t>(r));
+    return formatGeneral(r, decimalSep);
 }
 
 std::string formatFixed(double v, int decimals, char decimalSep)

@@ -38,8 +38,9 @@ std::string formatThousandths(std::int32_t thousandths, char decimalSep);
 // Plain decimal integer, "-" for negatives.
 std::string formatInteger(std::int64_t v);
 
-// Calculators' integer format: rounded half to even, then plain decimal.
-std::string formatRounded(double v);
+// Calculators' integer format: rounded half to even, then plain decimal; from
+// 15 digits on in the general format's scientific notation.
+std::string formatRounded(double v, char decimalSep);
 
 // fixed(d): rounded to 9 significant digits, then exactly d decimals.
 // An integer part of more than 9 digits switches to scientific notation.

@@ -208,11 +208,12 @@ TEST(IntegerFormats, PlainAndRounded)
 {
     EXPECT_EQ(formatInteger(-250), "-250");
     EXPECT_EQ(formatInteger(0), "0");
-    EXPECT_EQ(formatRounded(10500.0), "10500");
-    EXPECT_EQ(formatRounded(17.5), "18");
-    EXPECT_EQ(formatRounded(16.5), "16");
-    EXPECT_EQ(formatRounded(-0.4), "0");
-    EXPECT_EQ(formatRounded(-2.5), "-2");
+    const std::tuple<double, char, const char*> cases[] = {
+        {10500.0, '.', "10500"}, {17.5, '.', "18"},     {16.5, '.', "16"},
+        {-0.4, '.', "0"},        {-2.5, '.', "-2"},     {999999999999999.0, '.', "999999999999999"},
+        {1e15, '.', "1E+15"},    {1.5e300, ',', "1,5E+300"},
+    };
+    for (const auto& [v, sep, text] : cases) EXPECT_EQ(formatRounded(v, sep), text) << v;
 }
 
 } // namespace
