@@ -15,10 +15,6 @@
 #include "serial/serial.h"
 #include "window_fixture.h"
 
-// Readable failure messages for Qt strings.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-inline void PrintTo(const QStringList& l, std::ostream* os) { *os << '[' << l.join("|").toStdString() << ']'; }
-
 namespace {
 
 constexpr int kPort = 99;
