@@ -3,9 +3,11 @@
 // bridge (or a scripted device) on a pseudo-terminal with the virtual clock.
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 
 #include <QColor>
+#include <QDir>
 #include <QPalette>
 #include <QStringList>
 
@@ -350,6 +352,12 @@ TEST_F(LiveTest, PollShowsTheSimulatedController)
     const double seconds = (platform.nowMs - t0) / 1000.0;
     EXPECT_NEAR((form->_cursidtime - sid0) / seconds, 40.0, 2.0);
     EXPECT_EQ(form->_cursidcoor, form->_cursidtime - form->_curposit);
+
+    // For the documentation: the control tab of a tracking controller.
+    if (const char* dir = std::getenv("ZARPO_SCREENSHOT_DIR")) {
+        form->PageControl1->setCurrentWidget(form->TabSheetControl);
+        EXPECT_TRUE(form->grab().save(QDir(QString::fromLocal8Bit(dir)).filePath("live-control.png"), "PNG"));
+    }
 }
 
 TEST_F(LiveTest, StatusRepliesWithFaults)
