@@ -14,7 +14,7 @@ PACKAGES := cmake make g++ pkg-config \
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: deps build test run bench clean
+.PHONY: deps build test run bench sanitize clean
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do \
@@ -38,6 +38,13 @@ run: deps build
 
 bench: deps build
 	@for b in $(BUILD_DIR)/bench/*_bench; do [ -x "$$b" ] && "$$b"; done
+
+# The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer.
+sanitize: deps
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DZARPO_SANITIZE=ON
+	cmake --build build-asan -j$(JOBS)
+	QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+		ctest --test-dir build-asan --output-on-failure -j$(JOBS)
 
 clean:
 	rm -rf $(BUILD_DIR)
