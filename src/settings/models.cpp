@@ -7,8 +7,19 @@
 
 namespace {
 
-const QString kModelFilter =
-    QStringLiteral("Quorvane Model Files (*.qvm)|*.qvm|All the files (*.*)|*.*");
+// Both model dialogs: the same filter and extension, starting in the program's
+// folder with the name last chosen.
+FileDialogRequest modelDialog(const QString& title, const QString& startDir, const QString& fileName, int filterIndex)
+{
+    FileDialogRequest req;
+    req.title = title;
+    req.startDir = startDir;
+    req.filter = QStringLiteral("Quorvane Model Files (*.qvm)|*.qvm|All the files (*.*)|*.*");
+    req.defaultExt = QStringLiteral("qvm");
+    req.fileName = fileName;
+    req.filterIndex = filterIndex;
+    return req;
+}
 
 } // namespace
 
@@ -26,14 +37,8 @@ void TForm1::ButtonResetSettingsClick()
 
 void TForm1::ButtonLoadModelClick()
 {
-    FileDialogRequest req;
-    req.title = QStringLiteral("LOAD A MODEL");
-    req.startDir = getZARPdir();
-    req.filter = kModelFilter;
-    req.defaultExt = QStringLiteral("qvm");
-    req.fileName = openDialogFileName;
-    req.filterIndex = openDialogFilterIndex;
-    const auto answer = platform().openFileDialog(req);
+    const auto answer = platform().openFileDialog(
+        modelDialog(QStringLiteral("LOAD A MODEL"), getZARPdir(), openDialogFileName, openDialogFilterIndex));
     if (!answer)
         return;
     openDialogFileName = answer->path;
@@ -56,14 +61,8 @@ void TForm1::ButtonLoadModelClick()
 
 void TForm1::ButtonSaveModelClick()
 {
-    FileDialogRequest req;
-    req.title = QStringLiteral("SAVE MODEL AS");
-    req.startDir = getZARPdir();
-    req.filter = kModelFilter;
-    req.defaultExt = QStringLiteral("qvm");
-    req.fileName = saveDialogFileName;
-    req.filterIndex = saveDialogFilterIndex;
-    const auto answer = platform().saveFileDialog(req);
+    const auto answer = platform().saveFileDialog(
+        modelDialog(QStringLiteral("SAVE MODEL AS"), getZARPdir(), saveDialogFileName, saveDialogFilterIndex));
     if (!answer) {
         platform().showMessage(QStringLiteral("Model not saved"));
         return;
