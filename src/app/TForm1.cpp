@@ -102,6 +102,11 @@ void TForm1::connectEvents()
     }
 }
 
+void TForm1::showMessageAfterTick(const QString& text)
+{
+    QTimer::singleShot(0, this, [this, text] { guarded([this, &text] { platform_.showMessage(text); }); });
+}
+
 void TForm1::reportError(const std::exception& e)
 {
     platform_.showMessage(QString::fromUtf8(e.what()));

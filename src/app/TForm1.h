@@ -51,6 +51,11 @@ public:
         return false;
     }
 
+    // Shows a message box once the running Timer1 tick has returned. Qt never
+    // re-enters a timer from its own tick, so a box opened inside the tick
+    // would stop the poll for as long as it is open.
+    void showMessageAfterTick(const QString& text);
+
     // Mini console. Each append ends a line; CR LF inside starts new lines.
     void consoleAppend(const QString& text);
     void consoleClear();

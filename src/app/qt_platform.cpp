@@ -41,14 +41,17 @@ QStringList qtNameFilters(const QString& filter)
     const QStringList parts = filter.split(QLatin1Char('|'));
     QStringList out;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        QString desc = parts.at(i);
-        const QString pattern = parts.at(i + 1);
-        // Qt takes the patterns from the parentheses of the description.
-        if (!desc.contains(QLatin1Char('(')))
-            desc += QStringLiteral(" (") + pattern + QLatin1Char(')');
-        else if (!desc.contains(pattern))
-            desc = desc.left(desc.indexOf(QLatin1Char('('))) + QLatin1Char('(') + pattern + QLatin1Char(')');
-        out << desc;
+        QString desc = parts.at(i).trimmed();
+        // Qt separates patterns by spaces, and matches by the patterns in the
+        // description's last parentheses: they must be the real ones, or
+        // "(*.*)" would hide every file without a dot.
+        QString pattern = parts.at(i + 1);
+        pattern.replace(QLatin1Char(';'), QLatin1Char(' '));
+        pattern = pattern.simplified();
+        const qsizetype open = desc.lastIndexOf(QLatin1Char('('));
+        if (open >= 0 && desc.endsWith(QLatin1Char(')')))
+            desc = desc.left(open).trimmed();
+        out << desc + QStringLiteral(" (") + pattern + QLatin1Char(')');
     }
     return out;
 }

@@ -21,5 +21,7 @@ private:
     QWidget* parent_ = nullptr;
 };
 
-// "desc|pattern|desc|pattern" as Qt name filters "desc (pattern)".
+// "desc|pattern|desc|pattern" as Qt name filters "desc (pattern)": the
+// parentheses show the pattern that is really matched; ";" between patterns
+// becomes Qt's space.
 QStringList qtNameFilters(const QString& filter);

@@ -72,7 +72,7 @@ void TForm1::ReadStatus()
     if (d->errorHalt && showMessDisactivated) {
         // Cleared first: a tick that runs while the box is open must not show it again.
         showMessDisactivated = false;
-        platform().showMessage(QStringLiteral("Motor disactivated. Click Release, then click Activate"));
+        showMessageAfterTick(QStringLiteral("Motor disactivated. Click Release, then click Activate"));
     }
 }
 

@@ -63,10 +63,15 @@ std::string portFolder()
 
 std::optional<int> comNumber(std::string_view name)
 {
+    // The names stand in for Windows port names, which ignore case.
     constexpr std::string_view prefix = "COM";
-    if (name.size() < prefix.size() + 1 || name.size() > prefix.size() + 2
-        || name.substr(0, prefix.size()) != prefix)
+    if (name.size() < prefix.size() + 1 || name.size() > prefix.size() + 2)
         return std::nullopt;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        const char c = name[i];
+        if (c != prefix[i] && c != prefix[i] - 'A' + 'a')
+            return std::nullopt;
+    }
     const std::string_view digits = name.substr(prefix.size());
     if (digits.front() == '0')
         return std::nullopt;

@@ -14,7 +14,7 @@ inline constexpr int kLastPort = 99;
 // ~/.config/ZARPO/ports/, ending in "/". Read afresh on every call.
 std::string portFolder();
 
-// n of a name "COM" + n (1..99, no leading zero), if it is one.
+// n of a name "COM" + n (1..99, no leading zero, "COM" in any case), if it is one.
 std::optional<int> comNumber(std::string_view name);
 
 // The device path of port n: the link "COMn" of the port folder when there is

@@ -90,6 +90,17 @@ std::vector<Binding> bindings(TForm1& f)
     };
 }
 
+// The item a list's text stands for. A text typed into an editable list
+// selects the item it spells and no item (-1) otherwise; Qt alone would keep
+// the item selected before the typing.
+int selectedItem(const QComboBox* combo)
+{
+    const int current = combo->currentIndex();
+    if (!combo->isEditable() || (current >= 0 && combo->itemText(current) == combo->currentText()))
+        return current;
+    return combo->findText(combo->currentText(), Qt::MatchExactly | Qt::MatchCaseSensitive);
+}
+
 QString controlText(const Binding& b)
 {
     if (auto* combo = qobject_cast<QComboBox*>(b.control))
@@ -167,7 +178,7 @@ void TForm1::UpdateSettingsFromDisplays()
             break;
         }
         case Kind::ComboIndex:
-            field = static_cast<QComboBox*>(b.control)->currentIndex();
+            field = selectedItem(static_cast<QComboBox*>(b.control));
             break;
         case Kind::Radio:
             field = radioIndex(static_cast<QGroupBox*>(b.control));

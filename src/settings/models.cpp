@@ -14,7 +14,8 @@ FileDialogRequest modelDialog(const QString& title, const QString& startDir, con
     FileDialogRequest req;
     req.title = title;
     req.startDir = startDir;
-    req.filter = QStringLiteral("Quorvane Model Files (*.qvm)|*.qvm|All the files (*.*)|*.*");
+    // "*" is what accepts any file on Linux: "*.*" would want a dot.
+    req.filter = QStringLiteral("Quorvane Model Files (*.qvm)|*.qvm|All the files (*.*)|*");
     req.defaultExt = QStringLiteral("qvm");
     req.fileName = fileName;
     req.filterIndex = filterIndex;

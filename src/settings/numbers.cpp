@@ -68,6 +68,40 @@ std::string scientific(const Digits& d, char sep)
     return out;
 }
 
+// Power of ten of the leading non-zero digit of a number in C notation
+// ("-12.5e-3" gives -2), the exponent saturated so it cannot overflow. Only
+// asked of values that did not fit a double, so never of zero.
+long long decimalMagnitude(std::string_view normal)
+{
+    std::size_t i = normal[0] == '-' ? 1 : 0;
+    long long magnitude = 0;
+    bool seenPoint = false;
+    bool seenDigit = false;
+    for (; i < normal.size() && normal[i] != 'e'; ++i) {
+        if (normal[i] == '.') {
+            seenPoint = true;
+        } else if (!seenDigit && normal[i] == '0') {
+            if (seenPoint) --magnitude;
+        } else if (!seenDigit) {
+            seenDigit = true;
+            if (seenPoint) --magnitude;
+        } else if (!seenPoint) {
+            ++magnitude;
+        }
+    }
+    long long exponent = 0;
+    if (i < normal.size()) {
+        ++i;
+        const bool negative = i < normal.size() && normal[i] == '-';
+        if (negative) ++i;
+        for (; i < normal.size(); ++i) {
+            if (exponent < 1000000000) exponent = exponent * 10 + (normal[i] - '0');
+        }
+        if (negative) exponent = -exponent;
+    }
+    return magnitude + exponent;
+}
+
 } // namespace
 
 std::optional<std::int32_t> parseInteger(std::string_view t)
@@ -156,9 +190,9 @@ std::optional<double> parseDecimal(std::string_view t, char decimalSep)
     auto [ptr, ec] = std::from_chars(first, first + normal.size(), v);
     if (ptr != first + normal.size()) return std::nullopt;
     if (ec == std::errc::result_out_of_range) {
-        // Underflow reads as zero; overflow is not finite.
-        bool tiny = normal.find("e-") != std::string::npos;
-        if (!tiny) return std::nullopt;
+        // Underflow reads as zero; overflow is not finite. Which one it was is
+        // decided by the value's decimal magnitude, not by how it was written.
+        if (decimalMagnitude(normal) >= 0) return std::nullopt;
         return normal[0] == '-' ? -0.0 : 0.0;
     }
     if (ec != std::errc() || !std::isfinite(v)) return std::nullopt;

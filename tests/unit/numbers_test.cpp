@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 #include <limits>
 
 using namespace settings;
@@ -59,7 +60,7 @@ TEST(IntegerRule, TableOfCases)
 }
 
 struct DecCase {
-    const char* text;
+    std::string text;
     char sep;
     std::optional<double> value;
 };
@@ -82,6 +83,17 @@ TEST(DecimalRule, TableOfCases)
         {"1e+", '.', std::nullopt},
         {"1e400", '.', std::nullopt},   // not finite
         {"1e-400", '.', 0.0},
+        {"0." + std::string(400, '0') + "1", '.', 0.0},  // 1e-401, written without "e-"
+        {"-0.0000001e-320", '.', -0.0},
+        {"0.0000000001e-320", '.', 0.0},
+        {"123456e-330", '.', 0.0},
+        {"1e308", '.', 1e308},
+        {"1e309", '.', std::nullopt},
+        {"0.001e312", '.', std::nullopt},  // 1e309 written small: still too large
+        {"0.0001e313", '.', std::nullopt},
+        {"1" + std::string(400, '0') + "e-10", '.', std::nullopt},  // 1e390, written with "e-"
+        {"1e99999999999999999999", '.', std::nullopt},
+        {"1e-99999999999999999999", '.', 0.0},
         {"1.2.3", '.', std::nullopt},
         {"1 000", '.', std::nullopt},
         {"", '.', std::nullopt},

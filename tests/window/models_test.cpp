@@ -11,7 +11,7 @@
 
 namespace {
 
-const QString kFilter = QStringLiteral("Quorvane Model Files (*.qvm)|*.qvm|All the files (*.*)|*.*");
+const QString kFilter = QStringLiteral("Quorvane Model Files (*.qvm)|*.qvm|All the files (*.*)|*");
 
 class ModelsTest : public WindowTest {
 protected:

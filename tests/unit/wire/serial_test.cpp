@@ -142,7 +142,7 @@ TEST(PortNames, ComNumber)
     } cases[] = {
         {"COM1", 1},         {"COM9", 9},          {"COM10", 10},      {"COM99", 99},
         {"COM0", std::nullopt},  {"COM100", std::nullopt}, {"COM07", std::nullopt},
-        {"COM", std::nullopt},   {"com3", std::nullopt},   {"COM3 ", std::nullopt},
+        {"COM", std::nullopt},   {"com3", 3},   {"cOm12", 12},   {"COM3 ", std::nullopt},
         {" COM3", std::nullopt}, {"COM-3", std::nullopt},  {"COMx", std::nullopt},
         {"", std::nullopt},      {"/dev/ttyUSB0", std::nullopt},
     };
@@ -248,8 +248,24 @@ TEST_F(SerialTest, OpenIsExclusive)
     EXPECT_NE(::flock(fd, LOCK_EX | LOCK_NB), 0);
     ::close(fd);
 
-    for (const char* name : {"COM8", "COM65", "COM0", "com3", ""})
+    for (const char* name : {"COM8", "COM65", "COM0", "COM3 ", ""})
         EXPECT_FALSE(serial::openComPort(name)) << '"' << name << '"';
+}
+
+TEST_F(SerialTest, APortNameInAnyCaseOpensThatPort)
+{
+    Pty pty;
+    link(3, pty.slave());
+    for (const char* name : {"com3", "Com3"}) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(serial::openComPort(name));
+        ASSERT_TRUE(serial::setupComPort("9600", 25, [](const std::string&) {}));
+        serial::writeComPort(":A&S#");
+        char buf[16] {};
+        ASSERT_EQ(::read(pty.master(), buf, sizeof buf), 5);
+        EXPECT_EQ(std::string(buf, 5), ":A&S#");
+        serial::closeComPort();
+    }
 }
 
 TEST_F(SerialTest, ReopenReleasesThePreviousPort)

@@ -8,8 +8,12 @@
 
 #include <QColor>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 #include <QPalette>
 #include <QStringList>
+#include <QTest>
 
 #include "controller/states.h"
 #include "pty_device.h"
@@ -283,16 +287,43 @@ TEST_F(LiveTest, ActivateSendsTheSixteenParametersAtThePollRate)
     }
 }
 
-TEST_F(LiveTest, TypedRateWithNoItemUsesSixPerSecond)
+TEST_F(LiveTest, TextTypedIntoTheListsSelectsTheItemItSpellsOrNone)
 {
-    simulator();
-    connect();
-    form->ComboBoxReqFreq->setCurrentIndex(-1);
-    form->ComboBoxReqFreq->setEditText(QStringLiteral("9"));
-    form->ButtonActivate->click();
-    EXPECT_EQ(form->mySettings.setting_reqFreqIdx, -1);
-    EXPECT_EQ(form->interval1, 150);
-    EXPECT_EQ(form->delay100, 100);
+    const struct {
+        QString address, rate;
+        std::int32_t addrIdx, rateIdx;
+        char letter;
+        int interval;
+    } cases[] = {
+        {"40", "12", -1, -1, '?', 150},  // no item: no controller, six requests a second
+        {"3", "10", 3, 7, 'C', 83},
+        {"", "", -1, -1, '?', 150},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.address.toStdString() + " / " + c.rate.toStdString());
+        simulator();
+        connect();
+        // Another item selected first: the typing must not fall back on it.
+        form->ComboBoxI2Caddr->setCurrentIndex(1);
+        form->ComboBoxReqFreq->setCurrentIndex(form->ComboBoxReqFreq->findText("8"));
+        for (QComboBox* combo : {form->ComboBoxI2Caddr, form->ComboBoxReqFreq}) {
+            QLineEdit* edit = combo->lineEdit();
+            ASSERT_NE(edit, nullptr);
+            QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClick(edit, Qt::Key_Backspace);
+            QTest::keyClicks(edit, combo == form->ComboBoxI2Caddr ? c.address : c.rate);
+        }
+        frames.clear();
+        form->ButtonActivate->click();
+        EXPECT_EQ(form->mySettings.setting_addrIdx, c.addrIdx);
+        EXPECT_EQ(form->mySettings.setting_reqFreqIdx, c.rateIdx);
+        EXPECT_EQ(form->i2cAddress, QChar(c.letter));
+        EXPECT_EQ(form->interval1, c.interval);
+        ASSERT_FALSE(frames.isEmpty());
+        EXPECT_EQ(frames.first(), QString(QChar(c.letter)) + "&R");
+        form->ButtonRelease->click();
+        form->ButtonDisconnect->click();
+    }
 }
 
 TEST_F(LiveTest, PolarityByteAndReferenceSystem)
@@ -408,31 +439,81 @@ TEST_F(LiveTest, StatusRepliesWithFaults)
     EXPECT_EQ(std::count(d.received.begin(), d.received.end(), '#') - 17, 2 + std::size(cases));
 }
 
-TEST_F(LiveTest, MotorDeactivatedMessageOncePerActivation)
+TEST_F(LiveTest, MarkupFromTheWireIsShownAsTheCharactersItIs)
+{
+    auto& d = scripted();
+    connect();
+    activate();
+    const struct {
+        std::string reply;
+        QLabel* label;
+        QString shown;
+    } cases[] = {
+        {"A0T01<b>1</b>A2B3C#", form->LabelSid, "Sidereal clock timestep =  <b>1</b>"},
+        {"A0T0<5A<i>2</i>B3C#", form->LabelMot, "Motor position =           <i>2</i>"},
+        {"A0T0<5A2B<img src=x>C#", form->LabelSensorVal, "Sensor value = <img src=x>"},
+        {"A0<0<5A2B3C#", form->LabelIndex, "Index = <"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reply);
+        d.answer = c.reply;
+        tick();
+        tick();
+        for (QLabel* label : {form->LabelRX, c.label}) {
+            const QString expected = label == form->LabelRX ? QString::fromStdString(c.reply) : c.shown;
+            EXPECT_EQ(label->text(), expected);
+            // Drawn as markup, the text would take the room of its few visible characters.
+            EXPECT_GE(label->sizeHint().width(), label->fontMetrics().horizontalAdvance(expected))
+                << label->objectName().toStdString();
+        }
+    }
+    // Every label of the form is plain text, whatever comes to it later.
+    for (const QLabel* label : form->findChildren<QLabel*>()) {
+        if (label->objectName().startsWith(QLatin1String("Label"))) {
+            EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->objectName().toStdString();
+        }
+    }
+}
+
+TEST_F(LiveTest, MotorDeactivatedMessageOncePerActivationWhileThePollGoesOn)
 {
     auto& d = scripted();
     connect();
     activate();
     d.answer = "A0E017A5B9C#";
-    int shownUnderTheBox = 0;
+    int ticks = 0;
+    QObject::connect(&form->Timer1, &QTimer::timeout, [&ticks] { ++ticks; });
+    int ticksUnderTheBox = 0;
+    QString statusUnderTheBox;
     platform.onMessage = [&](const QString&) {
-        // A tick while the box is open must not show it again.
-        tick();
-        ++shownUnderTheBox;
+        // The box's own event loop, open for several poll periods.
+        const int before = ticks;
+        form->LabelStatus->clear();
+        QEventLoop box;
+        QTimer::singleShot(5 * form->interval1, &box, &QEventLoop::quit);
+        box.exec();
+        ticksUnderTheBox = ticks - before;
+        statusUnderTheBox = form->LabelStatus->text();
     };
-    tick();
-    tick();
-    tick();
+    // The real timer, until the box has come and gone and a few ticks more.
+    auto runTimer = [&](int atLeastTicks) {
+        const int until = ticks + atLeastTicks;
+        QElapsedTimer t;
+        t.start();
+        while (ticks < until && t.elapsed() < 5000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    };
+    runTimer(12);
     const QString text = "Motor disactivated. Click Release, then click Activate";
     EXPECT_EQ(platform.messages, QStringList{text});
-    EXPECT_EQ(shownUnderTheBox, 1);
+    EXPECT_GE(ticksUnderTheBox, 3);
+    EXPECT_EQ(statusUnderTheBox, "Status: ERROR HALT");
     EXPECT_FALSE(form->showMessDisactivated);
 
     platform.onMessage = nullptr;
     form->ButtonRelease->click();
     form->ButtonActivate->click();
-    tick();
-    tick();
+    runTimer(4);
     EXPECT_EQ(platform.messages, (QStringList{text, text}));
 }
 
