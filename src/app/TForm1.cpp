@@ -83,11 +83,10 @@ TForm1::~TForm1() = default;
 
 void TForm1::connectEvents()
 {
-    connect(ButtonExit, &QPushButton::clicked, this, [this] { guarded([this] { ButtonExitClick(); }); });
-    connect(ButtonLoadModel, &QToolButton::clicked, this, [this] { guarded([this] { ButtonLoadModelClick(); }); });
-    connect(ButtonSaveModel, &QToolButton::clicked, this, [this] { guarded([this] { ButtonSaveModelClick(); }); });
-    connect(ButtonResetSettings, &QPushButton::clicked, this,
-            [this] { guarded([this] { ButtonResetSettingsClick(); }); });
+    wire(ButtonExit, &QPushButton::clicked, &TForm1::ButtonExitClick);
+    wire(ButtonLoadModel, &QToolButton::clicked, &TForm1::ButtonLoadModelClick);
+    wire(ButtonSaveModel, &QToolButton::clicked, &TForm1::ButtonSaveModelClick);
+    wire(ButtonResetSettings, &QPushButton::clicked, &TForm1::ButtonResetSettingsClick);
 
     const std::pair<QLineEdit*, void (TForm1::*)()> changes[] = {
         {EditAccel, &TForm1::EditAccelChange},         {EditFinal, &TForm1::EditFinalChange},
@@ -97,9 +96,8 @@ void TForm1::connectEvents()
         {EditIntMaxSpeed, &TForm1::EditIntMaxSpeedChange}, {EditSidSpeed, &TForm1::EditSidSpeedChange},
         {EditTrackSpeed, &TForm1::EditTrackSpeedChange},   {EditGuideSpeed, &TForm1::EditGuideSpeedChange},
     };
-    for (const auto& [edit, handler] : changes) {
-        connect(edit, &QLineEdit::textChanged, this, [this, h = handler] { guarded([this, h] { (this->*h)(); }); });
-    }
+    for (const auto& [edit, handler] : changes)
+        wire(edit, &QLineEdit::textChanged, handler);
 }
 
 void TForm1::showMessageAfterTick(const QString& text)

@@ -51,6 +51,14 @@ public:
         return false;
     }
 
+    // Connects a control's signal to a handler, entered through the error
+    // boundary. Signal arguments are dropped: handlers read their controls.
+    template <class Sender, class Signal>
+    void wire(Sender* sender, Signal signal, void (TForm1::*handler)())
+    {
+        connect(sender, signal, this, [this, handler] { guarded([this, handler] { (this->*handler)(); }); });
+    }
+
     // Shows a message box once the running Timer1 tick has returned. Qt never
     // re-enters a timer from its own tick, so a box opened inside the tick
     // would stop the poll for as long as it is open.

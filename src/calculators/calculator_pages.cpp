@@ -127,10 +127,7 @@ void TForm1::connectCalculatorEvents()
 {
     const auto onChange = [this](std::initializer_list<QLineEdit*> edits, void (TForm1::*handler)()) {
         for (QLineEdit* edit : edits)
-            connect(edit, &QLineEdit::textChanged, this, [this, handler] { guarded([this, handler] { (this->*handler)(); }); });
-    };
-    const auto onClick = [this](QToolButton* button, void (TForm1::*handler)()) {
-        connect(button, &QToolButton::clicked, this, [this, handler] { guarded([this, handler] { (this->*handler)(); }); });
+            wire(edit, &QLineEdit::textChanged, handler);
     };
     onChange({EditDCteethNum, EditDCteethAdv, EditDCreductor, EditDCgears, EditDCcounts, EditDCrpm},
              &TForm1::EditDCchange);
@@ -138,7 +135,7 @@ void TForm1::connectCalculatorEvents()
               EditSTEPmicrosteps, EditSTEPmaxspeed},
              &TForm1::EditSTEPchange);
     onChange({EditFOCUSturns, EditFOCUSreductor, EditFOCUSgears, EditFOCUScounts}, &TForm1::EditFOCUSchange);
-    onClick(ButtonCalculateDC, &TForm1::ButtonCalculateDCClick);
-    onClick(ButtonCalculateStepper, &TForm1::ButtonCalculateStepperClick);
-    onClick(ButtonCalculateFocuser, &TForm1::ButtonCalculateFocuserClick);
+    wire(ButtonCalculateDC, &QToolButton::clicked, &TForm1::ButtonCalculateDCClick);
+    wire(ButtonCalculateStepper, &QToolButton::clicked, &TForm1::ButtonCalculateStepperClick);
+    wire(ButtonCalculateFocuser, &QToolButton::clicked, &TForm1::ButtonCalculateFocuserClick);
 }

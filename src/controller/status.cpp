@@ -78,10 +78,9 @@ void TForm1::ReadStatus()
 
 void TForm1::connectControllerEvents()
 {
-    Timer1.setTimerType(Qt::PreciseTimer);
-    connect(ButtonConnect, &QPushButton::clicked, this, [this] { guarded([this] { ButtonConnectClick(); }); });
-    connect(ButtonDisconnect, &QPushButton::clicked, this, [this] { guarded([this] { ButtonDisconnectClick(); }); });
-    connect(ButtonActivate, &QPushButton::clicked, this, [this] { guarded([this] { ButtonActivateClick(); }); });
-    connect(ButtonRelease, &QPushButton::clicked, this, [this] { guarded([this] { ButtonReleaseClick(); }); });
-    connect(&Timer1, &QTimer::timeout, this, [this] { guarded([this] { Timer1Timer(); }); });
+    wire(ButtonConnect, &QPushButton::clicked, &TForm1::ButtonConnectClick);
+    wire(ButtonDisconnect, &QPushButton::clicked, &TForm1::ButtonDisconnectClick);
+    wire(ButtonActivate, &QPushButton::clicked, &TForm1::ButtonActivateClick);
+    wire(ButtonRelease, &QPushButton::clicked, &TForm1::ButtonReleaseClick);
+    wire(&Timer1, &QTimer::timeout, &TForm1::Timer1Timer);
 }

@@ -11,5 +11,5 @@ void TForm1::slewingModeClick()
 void TForm1::connectMotionEvents()
 {
     for (QRadioButton* b : {RadioButtonContinuous, RadioButtonPressed, RadioButtonBySteps})
-        connect(b, &QRadioButton::clicked, this, [this] { guarded([this] { slewingModeClick(); }); });
+        wire(b, &QRadioButton::clicked, &TForm1::slewingModeClick);
 }
