@@ -10,11 +10,12 @@ PACKAGES := cmake make g++ pkg-config \
 	qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev \
 	libjpeg62-turbo-dev libpng-dev zlib1g-dev \
 	libgtest-dev libgmock-dev googletest libbenchmark-dev \
-	fonts-dejavu-core
+	fonts-dejavu-core \
+	dpkg-dev desktop-file-utils appstream man-db
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: deps build test run bench sanitize clean
+.PHONY: deps build test run bench sanitize package icons clean
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do \
@@ -45,6 +46,17 @@ sanitize: deps
 	cmake --build build-asan -j$(JOBS)
 	QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 		ctest --test-dir build-asan --output-on-failure -j$(JOBS)
+
+# The .deb of the three programs, in $(BUILD_DIR)/.
+package: deps build
+	cd $(BUILD_DIR) && cpack
+
+# The PNG icons from the SVG (needs librsvg2-bin); they are kept in the tree.
+icons:
+	for s in 16 24 32 48 64 128 256; do \
+		rsvg-convert -w $$s -h $$s packaging/icons/org.zarpo.ZARPO.svg \
+			-o packaging/icons/$${s}x$${s}/org.zarpo.ZARPO.png; \
+	done
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -105,8 +105,10 @@ public:
     void ButtonSaveModelClick();
     void ButtonResetSettingsClick();
 
-    // Program directory, the starting folder of the file dialogs.
+    // Program directory; the starting folder of the file dialogs when it can
+    // be written, otherwise the working folder (dialogFolder).
     QString getZARPdir();
+    QString dialogFolder();
 
     // The three calculators (src/calculators/calculator_pages.cpp).
     void ButtonCalculateDCClick();

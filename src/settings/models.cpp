@@ -3,6 +3,10 @@
 
 #include "app/TForm1.h"
 
+#include <unistd.h>
+
+#include <QDir>
+
 #include "settings/record.h"
 
 namespace {
@@ -29,6 +33,15 @@ QString TForm1::getZARPdir()
     return QString::fromStdString(settings::getZARPdir(platform().executablePath().toStdString()));
 }
 
+QString TForm1::dialogFolder()
+{
+    // An installed program lives in /usr/bin, where nobody can save a model.
+    const QString dir = getZARPdir();
+    if (::access(QFile::encodeName(dir).constData(), W_OK) == 0)
+        return dir;
+    return QDir::currentPath() + QLatin1Char('/');
+}
+
 void TForm1::ButtonResetSettingsClick()
 {
     mySettings = settings::defaultSettings();
@@ -39,7 +52,7 @@ void TForm1::ButtonResetSettingsClick()
 void TForm1::ButtonLoadModelClick()
 {
     const auto answer = platform().openFileDialog(
-        modelDialog(QStringLiteral("LOAD A MODEL"), getZARPdir(), openDialogFileName, openDialogFilterIndex));
+        modelDialog(QStringLiteral("LOAD A MODEL"), dialogFolder(), openDialogFileName, openDialogFilterIndex));
     if (!answer)
         return;
     openDialogFileName = answer->path;
@@ -63,7 +76,7 @@ void TForm1::ButtonLoadModelClick()
 void TForm1::ButtonSaveModelClick()
 {
     const auto answer = platform().saveFileDialog(
-        modelDialog(QStringLiteral("SAVE MODEL AS"), getZARPdir(), saveDialogFileName, saveDialogFilterIndex));
+        modelDialog(QStringLiteral("SAVE MODEL AS"), dialogFolder(), saveDialogFileName, saveDialogFilterIndex));
     if (!answer) {
         platform().showMessage(QStringLiteral("Model not saved"));
         return;

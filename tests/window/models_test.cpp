@@ -18,6 +18,7 @@ protected:
     void SetUp() override
     {
         platform.exePath = work.file(QStringLiteral("bin/ZARPO"));
+        QDir().mkpath(work.file(QStringLiteral("bin")));
         start();
         platform.messages.clear();
     }
@@ -63,6 +64,22 @@ TEST_F(ModelsTest, SaveWritesThePanelAndShowsTheFileInTheCaption)
     form->ButtonSaveModel->click();
     ASSERT_EQ(platform.saveRequests.size(), 2u);
     EXPECT_EQ(platform.saveRequests.back().fileName, path);
+}
+
+TEST_F(ModelsTest, DialogsStartInTheWorkingFolderWhenTheProgramsCannotBeWritten)
+{
+    // An installed program's folder (/usr/bin) takes no models; a folder
+    // that is not there stands for it here, since the tests run as root.
+    platform.exePath = QStringLiteral("/nonexistent-zarpo/usr/bin/ZARPO");
+    platform.cancelDialog();
+    form->ButtonLoadModel->click();
+    platform.cancelDialog();
+    form->ButtonSaveModel->click();
+    ASSERT_EQ(platform.openRequests.size(), 1u);
+    ASSERT_EQ(platform.saveRequests.size(), 1u);
+    EXPECT_EQ(platform.openRequests.front().startDir, QDir::currentPath() + "/");
+    EXPECT_EQ(platform.saveRequests.front().startDir, QDir::currentPath() + "/");
+    EXPECT_EQ(QDir::currentPath(), QDir(work.path()).canonicalPath());
 }
 
 TEST_F(ModelsTest, CancelledSaveSaysSoAndKeepsTheCaption)
