@@ -9,19 +9,66 @@ namespace qvnsim {
 
 namespace {
 
-// DC motor and drive, in steps (encoder counts) and steps per second.
-constexpr double kMotorTau = 0.005;     // mechanical time constant, s
-constexpr double kMaxDrive = 8000;      // no-load speed at full drive
-constexpr double kFriction = 20;        // Coulomb friction, as a speed
-constexpr double kKpScale = 20;         // drive per step of error and unit of KP
-constexpr double kKiScale = 0.2;        // drive per summed step of error and unit of KI
-constexpr double kLoadWorm = 60;        // periodic load of the worm, as a speed
-constexpr double kLoadGear = 25;        // of the gear train (30 periods per worm turn)
-constexpr double kLoadCogging = 60;     // of the motor (64 counts)
-constexpr double kLoadNoise = 150;      // filtered random load, its standard deviation
-constexpr double kNoiseFilter = 0.98;
 constexpr std::int64_t kIndexWidth = 8; // index pulse length, steps
 constexpr double kPi = 3.141592653589793;
+
+// The DC motor and the mount it drives. Two limits on the gains come out of
+// it, as on a real mount: a soft loop lets the loads push the motor about,
+// and a hard one meets the cycle's delay and the drive train's compliance
+// and rings.
+//
+// The drive train: a 1000-line encoder on the motor reads 4000 counts a motor
+// turn; a 2.4:1 timing belt (20 and 48 teeth) turns the worm, the worm a
+// 360-tooth wheel. That is 864 motor turns an axis turn, 0.375 arcsec a count,
+// 9600 counts a worm turn and 40 counts/s at the sidereal rate: the tool's
+// default settings. Positions are in counts (the controller's steps).
+constexpr double kCountsPerTurn = 4000;
+constexpr double kCountsPerRadian = kCountsPerTurn / (2 * kPi);
+constexpr double kBeltTeeth = 48; // of the worm's pulley: belt teeth a worm turn
+
+// The motor: a 12 V DC motor of about 40 mm behind a PWM H-bridge. The PWM
+// sets the winding's voltage; the current (voltage less back-EMF, over the
+// winding's resistance) is the torque, up to the bridge's current limit.
+// Back-EMF is what damps the motor, and a PI loop (this controller has no D
+// term) needs it: with the current imposed directly, it would ring at any
+// gain. The motor alone has a mechanical time constant (inertia x resistance
+// / torque constant^2) of 3 ms, usual for its size.
+constexpr double kSupplyVolts = 12;
+constexpr double kWindingOhms = 2.0;
+constexpr double kTorqueConstant = 0.0577; // N m/A, also V s/rad: 1990 rpm no-load
+constexpr double kCurrentLimit = 2.0;      // A; stalled at 12 V it would draw 6 A
+constexpr double kRotorInertia = 5.0e-6;   // kg m2: rotor, encoder disc and pulley
+constexpr double kNoLoadSpeed = kSupplyVolts / kTorqueConstant * kCountsPerRadian; // counts/s
+
+// The mount, seen from the motor through the 864:1 reduction, whose square
+// (746 496) divides inertia and stiffness: 9.3 kg m2 about the axis (a 20 kg
+// telescope with its counterweights) is 2.5 rotors, and the worm mesh, the
+// axis and the saddle, 75 000 N m/rad at the axis, make the spring between
+// them. The telescope swings on it at 14 Hz while the motor is held, and at
+// 27 Hz against the free rotor.
+constexpr double kMountInertia = 12.5e-6; // kg m2
+constexpr double kStiffness = 0.101;      // N m/rad
+constexpr double kDampingRatio = 0.02;    // a steel worm in a bronze wheel hardly damps
+
+// Loads at the motor shaft, N m. For scale: at KP 7 the loop answers a count
+// of error with 0.29 mN m.
+constexpr double kFriction = 0.15e-3;    // brushes and bearings, Coulomb; on the low side for the size
+constexpr double kLoadWorm = 0.05e-3;    // the worm's runout tightens the mesh once a worm turn
+constexpr double kLoadBelt = 0.02e-3;    // the belt's teeth meeting the worm's pulley
+constexpr double kLoadCogging = 0.05e-3; // the motor's 2 poles and 7 slots: 14 a motor turn
+constexpr double kCogsPerTurn = 14;
+constexpr double kLoadNoise = 0.17e-3;   // deviation of the wind on the tube: 0.15 N m at the axis
+constexpr double kNoiseFilter = 0.98;    // a cycle's share kept: gusts of about 50 ms
+
+// The PI law: drive in counts/s of no-load speed (kNoLoadSpeed is a duty of
+// 100 %) per count of error and unit of KP, and per count x cycle of summed
+// error and unit of KI. The scales put the default KP 7 seven times below
+// the gain where the loop turns unstable (near KP 50), and the integral's
+// corner at KI 20 at 5 rad/s, well under the loop's 11 Hz.
+constexpr double kKpScale = 16;
+constexpr double kKiScale = 0.028;
+// The mechanics advance in eighths of a cycle, fine beside the 27 Hz resonance.
+constexpr int kSubsteps = 8;
 
 std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
     std::int64_t q = a / b;
@@ -152,7 +199,7 @@ void Controller::stepSetPoint() {
     case Mode::Released:
         velocity_ = 0;
         // An unpowered DC motor reports where it rolls to.
-        if (motor_ == MotorKind::Dc) setPoint_ = std::llround(theta_ * kMicro);
+        if (motor_ == MotorKind::Dc) setPoint_ = std::llround(motorPos_ * kMicro);
         break;
     case Mode::Locked:
     case Mode::Halted:
@@ -161,37 +208,64 @@ void Controller::stepSetPoint() {
     }
 }
 
+// One control cycle of the DC motor. The controller reads the encoder, a
+// whole count, and computes the drive that goes out at the next cycle; the
+// drive computed a cycle ago acts meanwhile.
 void Controller::stepMotor() {
-    double drive = 0;
-    if (engaged()) {
-        const double e = static_cast<double>(setPoint_) / kMicro - theta_;
+    const bool powered = engaged();
+    const double applied = drive_;
+    drive_ = 0;
+    if (powered) {
+        const double e = static_cast<double>(setPoint_) / kMicro - std::floor(motorPos_);
         const double sumLimit = params_.integralLimit;
         errorSum_ = std::clamp(errorSum_ + e, -sumLimit, sumLimit);
         const double iMax = params_.integralMaxSpeed;
         const double integral = std::clamp(params_.ki * kKiScale * errorSum_, -iMax, iMax);
-        drive = std::clamp(params_.kp * kKpScale * e + integral, -kMaxDrive, kMaxDrive);
+        drive_ = std::clamp(params_.kp * kKpScale * e + integral, -kNoLoadSpeed, kNoLoadSpeed);
     } else {
         errorSum_ = 0;
     }
+
     static const double kNoiseInput = kLoadNoise * std::sqrt(1 - kNoiseFilter * kNoiseFilter);
     loadNoise_ = kNoiseFilter * loadNoise_ + kNoiseInput * rng_.normal();
-    const double turn = static_cast<double>(options_.stepsPerWormTurn);
-    const double load = kLoadWorm * std::sin(2 * kPi * theta_ / turn)
-        + kLoadGear * std::sin(2 * kPi * theta_ * 30 / turn)
-        + kLoadCogging * std::sin(2 * kPi * theta_ / 64) + loadNoise_;
+    // The loads follow the shaft, not the counters that a reset moves.
+    const double shaft = motorPos_ + counterShift_;
+    const double wormTurn = static_cast<double>(options_.stepsPerWormTurn);
+    const double motorLoad = kLoadWorm * std::sin(2 * kPi * shaft / wormTurn)
+        + kLoadBelt * std::sin(2 * kPi * shaft * kBeltTeeth / wormTurn)
+        + kLoadCogging * std::sin(2 * kPi * shaft * kCogsPerTurn / kCountsPerTurn);
 
-    double accel = (drive - load - omega_) / kMotorTau;
-    const double friction = kFriction / kMotorTau;
-    if (omega_ == 0) {
-        accel = std::abs(accel) <= friction ? 0 : accel - std::copysign(friction, accel);
-        omega_ = accel * kCycleS;
-    } else {
-        const double next = omega_ + (accel - std::copysign(friction, omega_)) * kCycleS;
-        omega_ = (next > 0) != (omega_ > 0) ? 0 : next; // friction stops, never reverses
+    // Rotor and mount, each a mass on the spring between them (semi-implicit
+    // Euler). Torques in N m; kCountsPerRadian turns them into counts/s^2.
+    static const double kSpringDamping = // N m s/rad
+        2 * kDampingRatio * std::sqrt(kStiffness * kRotorInertia * kMountInertia / (kRotorInertia + kMountInertia));
+    const double h = kCycleS / kSubsteps;
+    const double motorGain = kCountsPerRadian / kRotorInertia * h;
+    const double mountGain = kCountsPerRadian / kMountInertia * h;
+    for (int i = 0; i < kSubsteps; ++i) {
+        double current = 0; // an idle bridge leaves the winding open
+        if (powered) {
+            current = std::clamp(kTorqueConstant * (applied - motorVel_) / (kCountsPerRadian * kWindingOhms),
+                                 -kCurrentLimit, kCurrentLimit);
+        }
+        const double spring =
+            (kStiffness * (motorPos_ - mountPos_) + kSpringDamping * (motorVel_ - mountVel_)) / kCountsPerRadian;
+        const double torque = kTorqueConstant * current - spring - motorLoad;
+        if (motorVel_ == 0) {
+            // Stuck until the torque overcomes friction. An idle motor at rest
+            // stays: the worm does not let the wheel turn it back.
+            const double net = !powered || std::abs(torque) <= kFriction ? 0 : torque - std::copysign(kFriction, torque);
+            motorVel_ = net * motorGain;
+        } else {
+            const double next = motorVel_ + (torque - std::copysign(kFriction, motorVel_)) * motorGain;
+            motorVel_ = (next > 0) != (motorVel_ > 0) ? 0 : next; // friction stops, never reverses
+        }
+        mountVel_ += (spring - loadNoise_) * mountGain;
+        motorPos_ += motorVel_ * h;
+        mountPos_ += mountVel_ * h;
     }
-    theta_ += omega_ * kCycleS;
 
-    if (engaged() && std::abs(static_cast<double>(setPoint_) / kMicro - theta_) > params_.errorLimit) {
+    if (powered && std::abs(static_cast<double>(setPoint_) / kMicro - std::floor(motorPos_)) > params_.errorLimit) {
         halt();
     }
 }
@@ -262,7 +336,10 @@ void Controller::resetCounters() {
     count_ = 0;
     target_ -= setPoint_;
     setPoint_ = 0;
-    theta_ -= std::floor(theta_);
+    const double whole = std::floor(motorPos_);
+    motorPos_ -= whole;
+    mountPos_ -= whole;
+    counterShift_ += whole;
     lastTurn_ = wormTurn();
 }
 
@@ -276,10 +353,10 @@ void Controller::startMove(std::int64_t target, std::int64_t targetRate, bool re
 
 std::int64_t Controller::siderealCount() const { return floorDiv(count_, kMicro); }
 std::int64_t Controller::position() const { return floorDiv(setPoint_, kMicro); }
-double Controller::exactEncoder() const { return motor_ == MotorKind::Dc ? theta_ : exactPosition(); }
+double Controller::exactEncoder() const { return motor_ == MotorKind::Dc ? motorPos_ : exactPosition(); }
 std::int64_t Controller::encoder() const {
     if (motor_ == MotorKind::Stepper) return position();
-    return static_cast<std::int64_t>(std::floor(theta_));
+    return static_cast<std::int64_t>(std::floor(motorPos_));
 }
 
 char Controller::stateLetter() const {
@@ -331,7 +408,7 @@ std::optional<std::string> Controller::command(std::string_view body) {
     if (std::string_view("RNFZSJT").find(letter) != std::string_view::npos) {
         if (!arg.empty()) return std::nullopt;
         auto engageFromFree = [this] {
-            if (motor_ == MotorKind::Dc) setPoint_ = std::llround(theta_ * kMicro);
+            if (motor_ == MotorKind::Dc) setPoint_ = std::llround(motorPos_ * kMicro);
             errorSum_ = 0;
         };
         switch (letter) {
@@ -428,7 +505,7 @@ std::optional<std::string> Controller::command(std::string_view body) {
     case 'M': {
         const auto v = integerArg(arg, -1000000, 1000000);
         if (!v || !canMove()) break;
-        if (mode_ == Mode::Free && motor_ == MotorKind::Dc) setPoint_ = std::llround(theta_ * kMicro);
+        if (mode_ == Mode::Free && motor_ == MotorKind::Dc) setPoint_ = std::llround(motorPos_ * kMicro);
         mode_ = Mode::Slewing;
         slewSpeed_ = static_cast<double>(sign * *v);
         resumeTracking_ = false;
@@ -445,7 +522,7 @@ std::optional<std::string> Controller::command(std::string_view body) {
         const auto v = integerArg(arg, kInt32Min, kInt32Max);
         if (!v || !canMove()) break;
         if (mode_ == Mode::Free && motor_ == MotorKind::Dc) {
-            setPoint_ = std::llround(theta_ * kMicro);
+            setPoint_ = std::llround(motorPos_ * kMicro);
             errorSum_ = 0;
         }
         const bool tracking = trackingNow();

@@ -1,8 +1,8 @@
 #pragma once
 // One simulated motor controller: its parameters, its motion and, for a DC
-// motor, the motor itself under the PI loop. Time advances in whole 1 ms
-// control cycles; positions are kept in millionths of a step so that rates
-// given in thousandths of a step per second add up exactly.
+// motor, the motor and the mount it drives under the PI loop. Time advances
+// in whole 1 ms control cycles; positions are kept in millionths of a step so
+// that rates given in thousandths of a step per second add up exactly.
 
 #include <cstdint>
 #include <optional>
@@ -114,11 +114,16 @@ private:
     int guideSign_ = 0;
     std::int64_t guideCyclesLeft_ = 0;
 
-    // DC motor and PI loop (steps, steps/s).
-    double theta_ = 0;
-    double omega_ = 0;
-    double errorSum_ = 0;
-    double loadNoise_ = 0;
+    // DC motor and mount under the PI loop, in encoder counts (= steps) and
+    // counts per second; the mount is referred to the motor shaft.
+    double motorPos_ = 0;   // the rotor, which carries the encoder
+    double motorVel_ = 0;
+    double mountPos_ = 0;   // the mount beyond the compliant drive train
+    double mountVel_ = 0;
+    double errorSum_ = 0;   // summed error, counts x cycles
+    double drive_ = 0;      // computed in the last cycle, applied in this one; counts/s
+    double loadNoise_ = 0;  // N m
+    double counterShift_ = 0; // counts that resets took off the counters
 
     double sensorLevel_;
     bool indexSeen_ = false;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -283,6 +285,40 @@ TEST(Moves, TheProfileAcceleratesAndTheFinalApproachIsSlow) {
     EXPECT_NEAR(slow - plain, 1.8, 0.15);
 }
 
+// The DC motor follows the set point through its loop: at the end of a move
+// the encoder runs a few counts past the target, then settles onto it.
+TEST(Moves, TheEncoderSettlesShortlyAfterAMove) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> bodies; // 2 s apart, the last one ends the move
+    };
+    const Case cases[] = {
+        {"move by steps", {"A&D12000"}},
+        {"move back", {"A&D-2500"}},
+        {"slew stopped", {"A&M2000", "A&S"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Session s(oneController());
+        s.activate('A');
+        for (const auto& body : c.bodies) s.send(body, &body == &c.bodies.back() ? 0.0 : 2.0);
+        for (int i = 0; i < 1000 && s.status('A').state == 'M'; ++i) s.wait(0.01);
+        ASSERT_EQ(s.status('A').state, 'S');
+        // Deviation of the encoder from the motor position, the set point.
+        auto deviation = [&s] {
+            return std::abs(static_cast<double>(s.status('A', true).position - s.status('A').position));
+        };
+        double early = 0, late = 0;
+        for (int i = 0; i < 150; ++i) {
+            s.wait(0.01);
+            if (i < 20) early = std::max(early, deviation());
+            if (i >= 100) late = std::max(late, deviation());
+        }
+        EXPECT_GE(early, 3) << "past the target in the first 200 ms";
+        EXPECT_LE(late, 2) << "settled after a second";
+    }
+}
+
 TEST(Moves, SlewRunsUntilStoppedAndChangesSpeed) {
     Session s(oneController(qvnsim::MotorKind::Stepper));
     s.activate('A');
@@ -315,6 +351,22 @@ TEST(Moves, FreeAtStopLeavesTheMotorFree) {
     EXPECT_EQ(s.status('A').state, 'F');
     s.send("A&D100", 2.0);
     EXPECT_EQ(s.status('A').state, 'F');
+}
+
+TEST(Moves, AnIdleDcMotorStaysWhereItStopped) {
+    // The wind still pushes the telescope, but the worm does not let the
+    // wheel turn an unpowered motor.
+    for (const char* idle : {"A&Z", "A&F"}) {
+        SCOPED_TRACE(idle);
+        Session s(oneController());
+        s.activate('A');
+        s.send("A&M500", 1.0);
+        s.send(idle, 1.0);
+        const auto stopped = s.status('A', true).position;
+        EXPECT_GT(stopped, 300);
+        s.wait(60.0);
+        EXPECT_EQ(s.status('A', true).position, stopped);
+    }
 }
 
 TEST(Moves, SiderealMoveSettlesToZeroTrackingTestError) {
