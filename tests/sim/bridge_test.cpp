@@ -301,7 +301,7 @@ TEST(Moves, TheEncoderSettlesShortlyAfterAMove) {
         SCOPED_TRACE(c.name);
         Session s(oneController());
         s.activate('A');
-        for (const auto& body : c.bodies) s.send(body, &body == &c.bodies.back() ? 0.0 : 2.0);
+        for (std::size_t i = 0; i < c.bodies.size(); ++i) s.send(c.bodies[i], i + 1 < c.bodies.size() ? 2.0 : 0.0);
         for (int i = 0; i < 1000 && s.status('A').state == 'M'; ++i) s.wait(0.01);
         ASSERT_EQ(s.status('A').state, 'S');
         // Deviation of the encoder from the motor position, the set point.
