@@ -3,7 +3,9 @@
 #include "app/TForm1.h"
 #include "controller/poll.h"
 #include "controller/states.h"
+#include "protocol/parameters.h"
 #include "protocol/wire.h"
+#include "settings/numbers.h"
 
 namespace {
 
@@ -27,37 +29,18 @@ void TForm1::ButtonActivateClick()
     UpdateSettingsFromDisplays();  // a text that does not convert ends here, timer stopped
 
     const settings::TMYSETTINGS& s = mySettings;
-    i2cAddress = QChar(64 + s.setting_addrIdx);
+    i2cAddress = QLatin1Char(protocol::addressChar(s.setting_addrIdx));
     updateTimer1();
     consoleAppend(QString());
 
     try {
-        const char a = i2cAddress.toLatin1();
-        namespace cmd = protocol::cmd;
-        const std::string bodies[] = {
-            cmd::resetCounters(a),
-            cmd::polarity(a, protocol::polarityByte(s)),
-            cmd::sensorThreshold(a, s.setting_sensThr),
-            cmd::moveSpeed(a, s.setting_gotoSpeed),
-            cmd::acceleration(a, s.setting_accel),
-            cmd::finalApproach(a, s.setting_final),
-            cmd::stepPulseWidth(a, s.setting_stepPulseWidth),
-            cmd::kp(a, s.setting_KP),
-            cmd::ki(a, s.setting_KI),
-            cmd::errorLimit(a, s.setting_ErrLim),
-            cmd::integralLimit(a, s.setting_intLim),
-            cmd::integralMaxSpeed(a, s.setting_intMaxSpeed),
-            cmd::siderealSpeed(a, s.setting_sidSpeed),
-            cmd::offsetTrackSpeed(a, s.setting_offsetTrackSpeed),
-            cmd::guideSpeed(a, s.setting_guideSpeed),
-            cmd::refSystem(a, s.setting_refSyst),
-        };
-        for (const std::string& b : bodies) sendToQuorvane(body(b), delay150);
+        for (const std::string& b : protocol::activationBodies(s, i2cAddress.toLatin1()))
+            sendToQuorvane(body(b), delay150);
         consoleAppend(QString());
         _refSyst = s.setting_refSyst;
         LabelRefSyst->setText(QStringLiteral("Reference system: ") +
                               (s.setting_refSyst == 0 ? QStringLiteral("FIXED") : QStringLiteral("SIDEREAL")));
-        test_sidspeed = s.setting_sidSpeed / 1000.0;
+        test_sidspeed = settings::fromThousandths(s.setting_sidSpeed);
     } catch (const std::exception&) {
         platform().showMessage(QStringLiteral("*** CONNEXION TO CONTROLLERS ERROR ***\r\n"
                                               "Potential causes:\r\n"

@@ -2,9 +2,7 @@
 
 namespace protocol {
 
-namespace {
-
-std::string body(char a, std::string_view letters, std::string_view argument = {})
+std::string commandBody(char a, std::string_view letters, std::string_view argument)
 {
     std::string s;
     s.reserve(2 + letters.size() + argument.size());
@@ -13,6 +11,13 @@ std::string body(char a, std::string_view letters, std::string_view argument = {
     s += letters;
     s += argument;
     return s;
+}
+
+namespace {
+
+std::string body(char a, std::string_view letters, std::string_view argument = {})
+{
+    return commandBody(a, letters, argument);
 }
 
 std::string body(char a, std::string_view letters, std::int32_t argument)

@@ -15,6 +15,9 @@ namespace protocol {
 // ":" + body + "#".
 std::string frame(std::string_view body);
 
+// A command body: address character, "&", the command letters, the argument.
+std::string commandBody(char address, std::string_view letters, std::string_view argument = {});
+
 // The character of code 64 + index; "?" for -1 (no controller chosen).
 char addressChar(int index);
 

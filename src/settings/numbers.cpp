@@ -220,6 +220,11 @@ std::optional<std::int32_t> parseThousandths(std::string_view text, char decimal
     return roundToInt32(*v * 1000.0);
 }
 
+double fromThousandths(std::int32_t thousandths)
+{
+    return thousandths / 1000.0;
+}
+
 std::string formatThousandths(std::int32_t thousandths, char decimalSep)
 {
     std::int64_t v = thousandths;

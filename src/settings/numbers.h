@@ -31,6 +31,9 @@ std::optional<std::int32_t> roundToInt32(double v);
 // refused when the thousandfold does not fit 32 bits.
 std::optional<std::int32_t> parseThousandths(std::string_view text, char decimalSep);
 
+// The value a thousandths field stands for (15042 is 15.042).
+double fromThousandths(std::int32_t thousandths);
+
 // Thousandths shown: value / 1000 with as many decimals as needed (at most
 // three), no trailing zeros, no separator when whole, leading "-" if negative.
 std::string formatThousandths(std::int32_t thousandths, char decimalSep);
