@@ -12,6 +12,7 @@
 #include <QTextCursor>
 
 #include "app/glyphs.h"
+#include "settings/change_marks.h"
 
 namespace {
 
@@ -88,16 +89,12 @@ void TForm1::connectEvents()
     wire(ButtonSaveModel, &QToolButton::clicked, &TForm1::ButtonSaveModelClick);
     wire(ButtonResetSettings, &QPushButton::clicked, &TForm1::ButtonResetSettingsClick);
 
-    const std::pair<QLineEdit*, void (TForm1::*)()> changes[] = {
-        {EditAccel, &TForm1::EditAccelChange},         {EditFinal, &TForm1::EditFinalChange},
-        {EditSensor, &TForm1::EditSensorChange},       {EditPulseWidth, &TForm1::EditPulseWidthChange},
-        {EditKP, &TForm1::EditKPChange},               {EditKI, &TForm1::EditKIChange},
-        {EditErrLim, &TForm1::EditErrLimChange},       {EditIntLim, &TForm1::EditIntLimChange},
-        {EditIntMaxSpeed, &TForm1::EditIntMaxSpeedChange}, {EditSidSpeed, &TForm1::EditSidSpeedChange},
-        {EditTrackSpeed, &TForm1::EditTrackSpeedChange},   {EditGuideSpeed, &TForm1::EditGuideSpeedChange},
-    };
-    for (const auto& [edit, handler] : changes)
-        wire(edit, &QLineEdit::textChanged, handler);
+    wire(ButtonUpdateProp, &QToolButton::clicked, &TForm1::ButtonUpdatePropClick);
+    wire(ButtonUpdatePID, &QToolButton::clicked, &TForm1::ButtonUpdatePIDClick);
+    wire(ButtonUpdateTrack, &QToolButton::clicked, &TForm1::ButtonUpdateTrackClick);
+
+    for (const ChangeMark& m : changeMarks(*this))
+        wire(m.edit, &QLineEdit::textChanged, m.handler);
 }
 
 void TForm1::showMessageAfterTick(const QString& text)

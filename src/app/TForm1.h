@@ -14,6 +14,7 @@
 #include <initializer_list>
 
 #include "app/platform.h"
+#include "protocol/parameters.h"
 #include "settings/record.h"
 #include "ui_TForm1.h"
 
@@ -100,6 +101,16 @@ public:
     void EditTrackSpeedChange();
     void EditGuideSpeedChange();
 
+    // Parameter upload (src/settings/upload.cpp).
+    void ButtonUpdatePropClick();
+    void ButtonUpdatePIDClick();
+    void ButtonUpdateTrackClick();
+    void updateControlProperties();
+    void updatePIDProperties();
+    void updateTrackProperties();
+    // testNumber, and thousandths that fit the 32 bits they are sent in.
+    bool testThousandths(const QString& numVal);
+
     // Model files and reset.
     void ButtonLoadModelClick();
     void ButtonSaveModelClick();
@@ -130,6 +141,18 @@ public:
     void connectControllerEvents();
 
     // The control tab (src/motion/).
+    void ButtonStopClick();
+    void ButtonFreeClick();
+    void ButtonResetPosClick();
+    void ButtonResetIndexClick();
+    void ButtonTrackClick();
+    void ButtonUntrackClick();
+    void ButtonSlewMouseDown();
+    void ButtonSlewMouseUp();
+    void ButtonUpdateSlewClick();
+    void ButtonGoToClick();
+    void ButtonPulseLeftClick();
+    void ButtonPulseRightClick();
     void slewingModeClick();
     void connectMotionEvents();
 
@@ -197,7 +220,7 @@ private:
     void reportError(const std::exception& e);
     void startUpOnce();
     void connectEvents();
-    void markChanged(bool& flag, std::initializer_list<QLabel*> labels, QAbstractButton* update);
+    void markChanged(protocol::Param param);
 
     Platform& platform_;
     bool startedUp_ = false;

@@ -4,7 +4,9 @@
 
 #include <QVariant>
 
+#include "controller/poll.h"
 #include "protocol/wire.h"
+#include "settings/change_marks.h"
 #include "serial/portnames.h"
 #include "serial/serial.h"
 
@@ -32,10 +34,13 @@ void TForm1::FormActivate()
     isTracking = false;
     isConnected = false;
     showMessDisactivated = false;
-    delay100 = 100;
-    delay150 = 150;
-    delay250 = 250;
-    i2cAddress = QChar(65);
+    // The pauses of the poll table's fallback row until an activation
+    // chooses a rate; commands go to controller 1 until then.
+    const controller::PollTiming fallback = controller::pollTiming(-1);
+    delay100 = fallback.delay100;
+    delay150 = fallback.delay150;
+    delay250 = fallback.delay250;
+    i2cAddress = QLatin1Char(protocol::addressChar(1));
 
     // 3.
     formTitle = QStringLiteral("QUORVANE MOTOR TESTER TUNER  V3.1.2        ");
@@ -93,14 +98,12 @@ void TForm1::FormActivate()
     guarded([this] { ButtonCalculateStepperClick(); });
     guarded([this] { ButtonCalculateFocuserClick(); });
 
-    // 9.
-    for (bool* flag : {&accelerationchanged, &finalapprchanged, &sensortresholdchanged, &steppulsewidthchanged,
-                       &KPchanged, &KIchanged, &errlimchanged, &intlimchanged, &intmaxspeedchanged,
-                       &sidspeedchanged, &trackspeedchanged, &guidespeedchanged})
-        *flag = false;
-    for (QLabel* l : {LabelAcceleration, LabelFinal, LabelSensor, LabelPulseWidth, LabelKP, LabelKI, LabelErrLim,
-                      LabelIntLim, LabelIntMaxSpeed, LabelSidSpeed, LabelTkSpd1, LabelTkSpd2, LabelGuideSpd})
-        setLabelColor(l, QColor(0, 0, 0));
+    // 9. No change waits for an upload.
+    for (const ChangeMark& m : changeMarks(*this)) {
+        this->*m.flag = false;
+        for (QLabel* l : m.labels)
+            if (l) setLabelColor(l, QColor(0, 0, 0));
+    }
 }
 
 void TForm1::ButtonExitClick()

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/errors.h"
+#include "settings/change_marks.h"
 #include "settings/numbers.h"
 
 namespace {
@@ -149,9 +150,9 @@ void TForm1::UpdateDisplaysFromSettings()
             break;
         }
     }
-    LabelSidSpeed2->setText(QStringLiteral("Sidereal speed = ") + EditSidSpeed->text());
-    LabelTrackSpeed2->setText(QStringLiteral("Offset tracking speed = ") + EditTrackSpeed->text());
-    LabelGuideSpeed2->setText(QStringLiteral("at the guiding speed of ") + EditGuideSpeed->text());
+    // The control tab repeats three speeds of the settings tab.
+    for (const ChangeMark& m : changeMarks(*this))
+        if (m.repeated) m.repeated->setText(QString::fromLatin1(m.repeatedPrefix) + m.edit->text());
 }
 
 void TForm1::UpdateSettingsFromDisplays()
@@ -215,28 +216,59 @@ bool TForm1::testInteger(const QString& numVal)
 
 // ---- change marks: only while the bridge is connected
 
-void TForm1::markChanged(bool& flag, std::initializer_list<QLabel*> labels, QAbstractButton* update)
+std::array<ChangeMark, protocol::kParamCount> changeMarks(TForm1& f)
+{
+    using P = protocol::Param;
+    using T = TForm1;
+    return {{
+        {P::Accel, &T::accelerationchanged, &T::EditAccelChange, f.EditAccel, {f.LabelAcceleration}, f.ButtonUpdateProp},
+        {P::Final, &T::finalapprchanged, &T::EditFinalChange, f.EditFinal, {f.LabelFinal}, f.ButtonUpdateProp},
+        {P::Sensor, &T::sensortresholdchanged, &T::EditSensorChange, f.EditSensor, {f.LabelSensor}, f.ButtonUpdateProp},
+        {P::PulseWidth, &T::steppulsewidthchanged, &T::EditPulseWidthChange, f.EditPulseWidth, {f.LabelPulseWidth},
+         f.ButtonUpdateProp},
+        {P::KP, &T::KPchanged, &T::EditKPChange, f.EditKP, {f.LabelKP}, f.ButtonUpdatePID},
+        {P::KI, &T::KIchanged, &T::EditKIChange, f.EditKI, {f.LabelKI}, f.ButtonUpdatePID},
+        {P::ErrLim, &T::errlimchanged, &T::EditErrLimChange, f.EditErrLim, {f.LabelErrLim}, f.ButtonUpdatePID},
+        {P::IntLim, &T::intlimchanged, &T::EditIntLimChange, f.EditIntLim, {f.LabelIntLim}, f.ButtonUpdatePID},
+        {P::IntMaxSpeed, &T::intmaxspeedchanged, &T::EditIntMaxSpeedChange, f.EditIntMaxSpeed, {f.LabelIntMaxSpeed},
+         f.ButtonUpdatePID},
+        {P::SidSpeed, &T::sidspeedchanged, &T::EditSidSpeedChange, f.EditSidSpeed, {f.LabelSidSpeed},
+         f.ButtonUpdateTrack, f.LabelSidSpeed2, "Sidereal speed = "},
+        {P::TrackSpeed, &T::trackspeedchanged, &T::EditTrackSpeedChange, f.EditTrackSpeed,
+         {f.LabelTkSpd1, f.LabelTkSpd2}, f.ButtonUpdateTrack, f.LabelTrackSpeed2, "Offset tracking speed = "},
+        {P::GuideSpeed, &T::guidespeedchanged, &T::EditGuideSpeedChange, f.EditGuideSpeed, {f.LabelGuideSpd},
+         f.ButtonUpdateTrack, f.LabelGuideSpeed2, "at the guiding speed of "},
+    }};
+}
+
+const ChangeMark& changeMark(const std::array<ChangeMark, protocol::kParamCount>& marks, protocol::Param p)
+{
+    const ChangeMark& m = marks[static_cast<std::size_t>(p)];
+    Q_ASSERT(m.param == p);
+    return m;
+}
+
+void TForm1::markChanged(protocol::Param param)
 {
     if (!isConnected)
         return;
-    flag = true;
-    for (QLabel* l : labels)
-        setLabelColor(l, QColor(255, 0, 0));
-    update->setEnabled(true);
+    const auto marks = changeMarks(*this);
+    const ChangeMark& m = changeMark(marks, param);
+    this->*m.flag = true;
+    for (QLabel* l : m.labels)
+        if (l) setLabelColor(l, QColor(255, 0, 0));
+    m.update->setEnabled(true);
 }
 
-void TForm1::EditAccelChange() { markChanged(accelerationchanged, {LabelAcceleration}, ButtonUpdateProp); }
-void TForm1::EditFinalChange() { markChanged(finalapprchanged, {LabelFinal}, ButtonUpdateProp); }
-void TForm1::EditSensorChange() { markChanged(sensortresholdchanged, {LabelSensor}, ButtonUpdateProp); }
-void TForm1::EditPulseWidthChange() { markChanged(steppulsewidthchanged, {LabelPulseWidth}, ButtonUpdateProp); }
-void TForm1::EditKPChange() { markChanged(KPchanged, {LabelKP}, ButtonUpdatePID); }
-void TForm1::EditKIChange() { markChanged(KIchanged, {LabelKI}, ButtonUpdatePID); }
-void TForm1::EditErrLimChange() { markChanged(errlimchanged, {LabelErrLim}, ButtonUpdatePID); }
-void TForm1::EditIntLimChange() { markChanged(intlimchanged, {LabelIntLim}, ButtonUpdatePID); }
-void TForm1::EditIntMaxSpeedChange() { markChanged(intmaxspeedchanged, {LabelIntMaxSpeed}, ButtonUpdatePID); }
-void TForm1::EditSidSpeedChange() { markChanged(sidspeedchanged, {LabelSidSpeed}, ButtonUpdateTrack); }
-void TForm1::EditTrackSpeedChange()
-{
-    markChanged(trackspeedchanged, {LabelTkSpd1, LabelTkSpd2}, ButtonUpdateTrack);
-}
-void TForm1::EditGuideSpeedChange() { markChanged(guidespeedchanged, {LabelGuideSpd}, ButtonUpdateTrack); }
+void TForm1::EditAccelChange() { markChanged(protocol::Param::Accel); }
+void TForm1::EditFinalChange() { markChanged(protocol::Param::Final); }
+void TForm1::EditSensorChange() { markChanged(protocol::Param::Sensor); }
+void TForm1::EditPulseWidthChange() { markChanged(protocol::Param::PulseWidth); }
+void TForm1::EditKPChange() { markChanged(protocol::Param::KP); }
+void TForm1::EditKIChange() { markChanged(protocol::Param::KI); }
+void TForm1::EditErrLimChange() { markChanged(protocol::Param::ErrLim); }
+void TForm1::EditIntLimChange() { markChanged(protocol::Param::IntLim); }
+void TForm1::EditIntMaxSpeedChange() { markChanged(protocol::Param::IntMaxSpeed); }
+void TForm1::EditSidSpeedChange() { markChanged(protocol::Param::SidSpeed); }
+void TForm1::EditTrackSpeedChange() { markChanged(protocol::Param::TrackSpeed); }
+void TForm1::EditGuideSpeedChange() { markChanged(protocol::Param::GuideSpeed); }
