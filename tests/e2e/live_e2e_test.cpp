@@ -3,81 +3,15 @@
 
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <filesystem>
-#include <string>
-#include <thread>
 #include <vector>
 
-#include <QCoreApplication>
-#include <QEventLoop>
-#include <QThread>
-#include <QTimer>
-
 #include "app/TForm1.h"
+#include "realtime.h"
 #include "window_fixture.h"
 
 namespace {
-
-// The platform with real sleeps; messages are recorded instead of waiting for
-// a user.
-class RealTimePlatform : public Platform {
-public:
-    void sleepMs(int ms) override
-    {
-        if (ms > 0) QThread::msleep(static_cast<unsigned long>(ms));
-    }
-    void showMessage(const QString& text) override { messages << text; }
-    std::optional<FileDialogAnswer> openFileDialog(const FileDialogRequest&) override { return std::nullopt; }
-    std::optional<FileDialogAnswer> saveFileDialog(const FileDialogRequest&) override { return std::nullopt; }
-    QChar decimalSeparator() const override { return QLatin1Char('.'); }
-    QString executablePath() const override { return QCoreApplication::applicationFilePath(); }
-    QStringList messages;
-};
-
-class Simulator {
-public:
-    Simulator(const std::string& portsDir, std::vector<std::string> extra)
-    {
-        std::vector<std::string> args = {QVNSIM_PATH, "--com", "99", "--ports-dir", portsDir, "--quiet"};
-        args.insert(args.end(), extra.begin(), extra.end());
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            std::vector<char*> argv;
-            for (auto& a : args) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
-        }
-        // Ready once its link is there.
-        const auto link = std::filesystem::path(portsDir) / "COM99";
-        for (int i = 0; i < 200 && !std::filesystem::exists(std::filesystem::symlink_status(link)); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    ~Simulator()
-    {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            int status = 0;
-            ::waitpid(pid_, &status, 0);
-        }
-    }
-
-private:
-    pid_t pid_ = -1;
-};
-
-// Lets the event loop (and so the poll timer) run for `ms` of real time.
-void runFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 struct TickLog {
     QStringList rx;
