@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QGroupBox>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QToolButton>
@@ -113,3 +114,20 @@ TEST_F(FormTest, RadioGroupIndexHelpers)
 }
 
 } // namespace
+
+TEST_F(FormTest, ToolButtonShortcutsAreTheOnesTheirTooltipsName)
+{
+    // A button's text set after its shortcut replaces it with the text's
+    // mnemonic (none here): the form must set the shortcut last.
+    TForm1& f = create();
+    int withShortcut = 0;
+    for (QToolButton* b : f.findChildren<QToolButton*>()) {
+        if (b->toolTip().isEmpty() || b == f.ButtonSlew)  // MOVE's held key is no shortcut
+            continue;
+        EXPECT_EQ(b->shortcut(), QKeySequence(b->toolTip())) << b->objectName().toStdString();
+        EXPECT_FALSE(b->shortcut().isEmpty()) << b->objectName().toStdString();
+        ++withShortcut;
+    }
+    EXPECT_EQ(withShortcut, 14);
+    EXPECT_EQ(f.ButtonSlew->toolTip(), "Ctrl+M (hold)");
+}

@@ -282,6 +282,47 @@ TEST_F(MotionTest, HeldCtrlMIgnoresAutoRepeatAndWorksFromAnEdit)
     EXPECT_EQ(frames.size(), 2);
 }
 
+TEST_F(MotionTest, TheKeyboardReachesEveryCommand)
+{
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    form->EditPulseTime->setText("700");
+    form->EditGotoPos->setText("100");
+    const struct {
+        int key;
+        Qt::KeyboardModifiers mods;
+        QStringList frames;
+    } cases[] = {
+        {Qt::Key_Escape, Qt::NoModifier, {"A&S"}},
+        {Qt::Key_F, Qt::ControlModifier, {"A&F"}},
+        {Qt::Key_T, Qt::ControlModifier, {"A&t0", "A&T"}},
+        {Qt::Key_Left, Qt::ControlModifier, {"A&P-700"}},
+        {Qt::Key_Right, Qt::ControlModifier, {"A&P+700"}},
+        {Qt::Key_G, Qt::ControlModifier, {"A&s3000", "A&G100"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.frames.join("|").toStdString());
+        frames.clear();
+        QTest::keyClick(form->windowHandle(), Qt::Key(c.key), c.mods);
+        // A shortcut clicks its button with a short animation.
+        for (int i = 0; i < 50 && frames.size() < c.frames.size(); ++i) QTest::qWait(10);
+        EXPECT_EQ(frames, c.frames);
+    }
+    // UPDATE of the PI group, on the settings page.
+    form->PageControl1->setCurrentWidget(form->TabSheetSetup);
+    frames.clear();
+    form->EditKP->setText("12");
+    QTest::keyClick(form->windowHandle(), Qt::Key_2, Qt::ControlModifier);
+    for (int i = 0; i < 50 && frames.isEmpty(); ++i) QTest::qWait(10);
+    EXPECT_EQ(frames, QStringList{"A&p12"});
+    // The push buttons take the focus: Space clicks them.
+    form->PageControl1->setCurrentWidget(form->TabSheetControl);
+    frames.clear();
+    form->ButtonResetIndex->setFocus();
+    QTest::keyClick(form->ButtonResetIndex, Qt::Key_Space);
+    EXPECT_EQ(frames, QStringList{"A&J"});
+}
+
 TEST_F(MotionTest, CtrlMActsOnlyWhereMoveCanBeClicked)
 {
     form->RadioButtonPressed->click();
