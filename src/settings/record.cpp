@@ -1,12 +1,11 @@
 #include "settings/record.h"
 
+#include "settings/atomic_file.h"
+
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-#include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 namespace settings {
 
@@ -70,8 +69,6 @@ const std::int32_t* words(const TMYSETTINGS& r) { return &r.setting_comPortNumbe
 
 constexpr std::size_t kRecordWords = sizeof(TMYSETTINGS) / 4;
 constexpr std::size_t kFileWords = kRecordFileSize / 4;
-
-std::string errnoText(int err) { return std::strerror(err); }
 
 } // namespace
 
@@ -168,59 +165,10 @@ std::string recordFileBytes(const TMYSETTINGS& rec)
 
 void writeRecordFile(const std::string& path, const TMYSETTINGS& rec)
 {
-    const std::string bytes = recordFileBytes(rec);
-    namespace fs = std::filesystem;
-    fs::path target(path);
-    fs::path dir = target.parent_path();
-    std::string tmpl = (dir.empty() ? fs::path(".") : dir) / ("." + target.filename().string() + ".XXXXXX");
-    std::vector<char> tmpName(tmpl.begin(), tmpl.end());
-    tmpName.push_back('\0');
-
-    int fd = ::mkstemp(tmpName.data());
-    if (fd < 0) throw RecordWriteError("Cannot write file \"" + path + "\": " + errnoText(errno));
-
-    auto fail = [&](int err) {
-        ::close(fd);
-        ::unlink(tmpName.data());
-        throw RecordWriteError("Cannot write file \"" + path + "\": " + errnoText(err));
-    };
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            fail(errno);
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    // mkstemp makes the file 0600: keep the mode of the file replaced, or
-    // give a new one the mode an ordinary create would.
-    struct stat old {};
-    mode_t mode;
-    if (::stat(path.c_str(), &old) == 0) {
-        mode = old.st_mode & 07777;
-    } else {
-        mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    if (::fchmod(fd, mode) != 0) fail(errno);
-    if (::fsync(fd) != 0) fail(errno);
-    if (::close(fd) != 0) {
-        int err = errno;
-        ::unlink(tmpName.data());
-        throw RecordWriteError("Cannot write file \"" + path + "\": " + errnoText(err));
-    }
-    if (::rename(tmpName.data(), path.c_str()) != 0) {
-        int err = errno;
-        ::unlink(tmpName.data());
-        throw RecordWriteError("Cannot write file \"" + path + "\": " + errnoText(err));
-    }
-    // Make the rename itself durable; the data is already on disk.
-    int dfd = ::open((dir.empty() ? std::string(".") : dir.string()).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
+    try {
+        writeFileAtomically(path, recordFileBytes(rec));
+    } catch (const FileWriteError& e) {
+        throw RecordWriteError(e.what());
     }
 }
 

@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "settings/atomic_file.h"
+
 namespace settings {
 
 // 49 signed 32-bit fields, then 40 reserved words. Fields marked x1000 hold
@@ -77,16 +79,15 @@ TMYSETTINGS defaultSettings();
 bool readRecordFile(const std::string& path, TMYSETTINGS& rec);
 
 // Raised when a record file cannot be written; the previous file is intact.
-class RecordWriteError : public std::runtime_error {
+class RecordWriteError : public FileWriteError {
 public:
-    using std::runtime_error::runtime_error;
+    using FileWriteError::FileWriteError;
 };
 
 // The 240 bytes of a record file: little-endian words, reserved words zero.
 std::string recordFileBytes(const TMYSETTINGS& rec);
 
-// Writes the record file whole or not at all: a temporary file in the same
-// folder, flushed to disk, then renamed over the old one. Throws
+// Writes the record file whole or not at all (writeFileAtomically). Throws
 // RecordWriteError when anything fails; the old file is then untouched.
 void writeRecordFile(const std::string& path, const TMYSETTINGS& rec);
 
