@@ -78,6 +78,7 @@ TForm1::TForm1(Platform& platform, QWidget* parent) : QMainWindow(parent), platf
     connectCalculatorEvents();
     connectControllerEvents();
     connectMotionEvents();
+    connectAnalysisEvents();
 }
 
 TForm1::~TForm1() = default;

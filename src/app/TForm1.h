@@ -12,7 +12,9 @@
 #include <cstdint>
 #include <exception>
 #include <initializer_list>
+#include <optional>
 
+#include "analysis/graph.h"
 #include "app/platform.h"
 #include "protocol/parameters.h"
 #include "settings/record.h"
@@ -20,11 +22,9 @@
 
 class QGroupBox;
 class QLabel;
+class TBitmap;
 class QLineEdit;
 class QAbstractButton;
-
-// Kind of the running test curve.
-enum TANALYZETEST : std::uint8_t { anaTrack, anaStep, anaGoto };
 
 class TForm1 : public QMainWindow, public Ui::TForm1 {
     Q_OBJECT
@@ -156,6 +156,23 @@ public:
     void slewingModeClick();
     void connectMotionEvents();
 
+    // The analysis tab (src/analysis/).
+    void ButtonGraphTrackClick();
+    void ButtonGraphStepClick();
+    void ButtonGraphGotoClick();
+    void addPointToGraph();
+    void DrawGraph();
+    void ButtonImageSaveClick();
+    void connectAnalysisEvents();
+    // Drawing primitives on an off-screen bitmap; colours 0x00BBGGRR, -1 none.
+    static void InitBitMap(TBitmap& BitMap1, const QWidget* uneImage);
+    static void KTexte(int x1, int y1, analysis::TColor coulTexte, analysis::TColor coulFond, QString txt,
+                       TBitmap& unBitMap);
+    static void KPixel(int x1, int y1, analysis::TColor couleur, TBitmap& unBitMap);
+    static void KLigne(int x1, int y1, int x2, int y2, analysis::TColor couleur, TBitmap& unBitMap);
+    static void KRectangle(int x1, int y1, int x2, int y2, analysis::TColor coulTour, analysis::TColor coulFond,
+                           TBitmap& unBitMap);
+
     // The user's decimal separator as one byte for the number rules.
     char decimalSep() { return platform_.decimalSeparator().toLatin1(); }
 
@@ -200,6 +217,11 @@ public:
     double test_sidspeed = 0;
     double test_target = 0;
     TANALYZETEST analyze = anaTrack;
+    int lastpointidx = 0;             // index of the last sample of the last run
+    int trackerrcount = 0;            // entries 1 to n of track_err from the last drawing
+    std::optional<QString> graphCheckFailed;  // the text whose check failed while sampling, told once
+    QString savePictureFileName;      // last choice of the picture dialog
+    int savePictureFilterIndex = 1;
     int _motorType = 0;
 
     // Status-poll timer; its tick handler belongs to the status poll.

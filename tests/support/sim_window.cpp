@@ -1,5 +1,7 @@
 #include "sim_window.h"
 
+#include <QCoreApplication>
+
 #include "serial/serial.h"
 
 namespace {
@@ -48,9 +50,17 @@ void SimWindowTest::activate(int address, const QString& rate)
     form->ButtonActivate->click();
 }
 
+void SimWindowTest::connectAndActivate(int address, const QString& rate)
+{
+    connect();
+    activate(address, rate);
+}
+
 void SimWindowTest::tick()
 {
     form->guarded([this] { form->Timer1Timer(); });
+    // Zero-delay calls are posted events; timers do not run here.
+    QCoreApplication::sendPostedEvents();
 }
 
 void SimWindowTest::ticks(int n)

@@ -22,7 +22,9 @@ protected:
     void connect();
     // Address item and poll rate item; the rate "8" gives delay100 60 and delay150 100.
     void activate(int address = 1, const QString& rate = QStringLiteral("8"));
-    // One poll tick, as the timer would run it.
+    void connectAndActivate(int address = 1, const QString& rate = QStringLiteral("8"));
+    // One poll tick, as the timer would run it; a box the tick asked for is
+    // shown once it has returned.
     void tick();
     void ticks(int n);
     QStringList consoleLines() const;
