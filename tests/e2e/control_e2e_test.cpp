@@ -10,7 +10,7 @@
 #include <QTest>
 
 #include "app/TForm1.h"
-#include "realtime.h"
+#include "qvnsim_process.h"
 #include "settings/record.h"
 #include "window_fixture.h"
 
@@ -31,7 +31,7 @@ protected:
 
 TEST_F(ControlE2E, DriveAndRetuneThenTheSettingsFileHoldsTheUploads)
 {
-    Simulator sim(work.portFolder(), {});
+    QvnsimProcess sim(QVNSIM_PATH, work.portFolder(), {});
     form = std::make_unique<TForm1>(platform);
     startWindow(*form);
     ASSERT_TRUE(form->startedUp());

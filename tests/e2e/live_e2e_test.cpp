@@ -5,10 +5,13 @@
 
 #include <chrono>
 #include <filesystem>
+#include <string>
 #include <vector>
 
+#include <QTimer>
+
 #include "app/TForm1.h"
-#include "realtime.h"
+#include "qvnsim_process.h"
 #include "window_fixture.h"
 
 namespace {
@@ -68,7 +71,7 @@ protected:
 
 TEST_F(LiveE2E, PollTrackReleaseAndClose)
 {
-    Simulator sim(work.portFolder(), {});
+    QvnsimProcess sim(QVNSIM_PATH, work.portFolder(), {});
     startWindow();
     connectAndActivate();
     runFor(3000);
@@ -100,7 +103,7 @@ TEST_F(LiveE2E, PollTrackReleaseAndClose)
 
 TEST_F(LiveE2E, DroppedRepliesOnlyShowAsWaiting)
 {
-    Simulator sim(work.portFolder(), {"--drop", "0.2", "--seed", "7"});
+    QvnsimProcess sim(QVNSIM_PATH, work.portFolder(), {"--drop", "0.2", "--seed", "7"});
     startWindow();
     connectAndActivate();
     runFor(4000);

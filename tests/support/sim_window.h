@@ -22,6 +22,8 @@ protected:
     void connect();
     // Address item and poll rate item; the rate "8" gives delay100 60 and delay150 100.
     void activate(int address = 1, const QString& rate = QStringLiteral("8"));
+    // CONNECT on COM99 and ACTIVATE controller `address` at `rate` requests a
+    // second; the poll timer is stopped again, ticks come from tick().
     void connectAndActivate(int address = 1, const QString& rate = QStringLiteral("8"));
     // One poll tick, as the timer would run it; a box the tick asked for is
     // shown once it has returned.

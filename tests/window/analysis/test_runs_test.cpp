@@ -326,8 +326,13 @@ TEST_F(SimulatedRuns, StepTestMovesToTheTargetAndIsDrawn)
     connectAndActivate();
     tick();
     tick();
+    EXPECT_EQ(form->pointidx, 0);  // no run, no sample
     frames.clear();
     form->ButtonGraphStep->click();
+    for (int i = 1; i <= 3; ++i) {
+        tick();
+        EXPECT_EQ(form->pointidx, i);  // one sample a reply
+    }
     const QStringList progress = runToTheEnd();
     ASSERT_FALSE(form->tographics);
     EXPECT_EQ(frames, (QStringList{"A&R", "A&s3000", "A&D12000", "A&a3000", "A&f0"}));
