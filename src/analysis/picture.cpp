@@ -94,6 +94,10 @@ bool pngEncode(const RgbImage& img, PngBuffer& buf, PngError& err)
     png_set_IHDR(png, info, png_uint_32(img.width), png_uint_32(img.height), 8, PNG_COLOR_TYPE_RGB,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_set_pHYs(png, info, kPixelsPerMetre, kPixelsPerMetre, PNG_RESOLUTION_METER);
+    // Flat colours and thin lines: unfiltered rows at level 3 are as small as
+    // the default adaptive filters at level 6, in a quarter of the time.
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
+    png_set_compression_level(png, 3);
     png_write_info(png, info);
     for (int y = 0; y < img.height; ++y)
         png_write_row(png, img.rgb.data() + std::size_t(y) * std::size_t(img.width) * 3);
