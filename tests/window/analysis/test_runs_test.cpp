@@ -329,9 +329,14 @@ TEST_F(SimulatedRuns, StepTestMovesToTheTargetAndIsDrawn)
     EXPECT_EQ(form->pointidx, 0);  // no run, no sample
     frames.clear();
     form->ButtonGraphStep->click();
-    for (int i = 1; i <= 3; ++i) {
+    // The start's commands may purge the request still on its way: the first
+    // tick can find no reply. From then on every reply is one sample.
+    for (int i = 0; i < 3 && form->pointidx == 0; ++i) tick();
+    for (int i = 0; i < 3; ++i) {
+        const int before = form->pointidx;
+        ASSERT_GT(before, 0);
         tick();
-        EXPECT_EQ(form->pointidx, i);  // one sample a reply
+        EXPECT_EQ(form->pointidx, before + 1);
     }
     const QStringList progress = runToTheEnd();
     ASSERT_FALSE(form->tographics);
