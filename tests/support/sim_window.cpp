@@ -48,8 +48,6 @@ void SimWindowTest::activate(int address, const QString& rate)
     form->ComboBoxI2Caddr->setCurrentIndex(address);
     form->ComboBoxReqFreq->setCurrentIndex(form->ComboBoxReqFreq->findText(rate));
     form->ButtonActivate->click();
-    // The test is the timer: tick() runs the poll on the virtual clock.
-    form->Timer1.stop();
 }
 
 void SimWindowTest::connectAndActivate(int address, const QString& rate)
