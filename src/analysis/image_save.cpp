@@ -31,7 +31,7 @@ void TForm1::ButtonImageSaveClick()
 {
     FileDialogRequest request;
     request.title = QStringLiteral("SAVE ANALYZE PICTURE AS");
-    request.startDir = getZARPdir();
+    request.startDir = dialogFolder();
     request.filter = QStringLiteral("JPG format (*.jpg)|*.jpg|BMP format (*.bmp)|*.bmp|PNG format (*.png)|*.png");
     request.defaultExt = QStringLiteral("jpg");
     request.fileName = savePictureFileName;

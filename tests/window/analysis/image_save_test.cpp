@@ -49,12 +49,22 @@ TEST_F(ImageSave, TheDialogAndACancel)
     ASSERT_EQ(platform.saveRequests.size(), 1u);
     const FileDialogRequest& r = platform.saveRequests[0];
     EXPECT_EQ(r.title, "SAVE ANALYZE PICTURE AS");
-    EXPECT_EQ(r.startDir, "/opt/zarpo/");
+    // The program's folder cannot be written (here: it is not there): the
+    // dialog starts in the working folder, where a picture can be saved.
+    EXPECT_EQ(r.startDir, QDir::currentPath() + "/");
     EXPECT_EQ(r.filter, "JPG format (*.jpg)|*.jpg|BMP format (*.bmp)|*.bmp|PNG format (*.png)|*.png");
     EXPECT_EQ(r.defaultExt, "jpg");
     EXPECT_EQ(r.filterIndex, 1);
     EXPECT_TRUE(platform.messages.isEmpty());
     EXPECT_EQ(QDir(work.path()).entryList(QStringList{"*.jpg", "*.png", "*.bmp"}, QDir::Files), QStringList{});
+
+    // A program folder that can be written is where the dialog starts.
+    platform.exePath = work.file("bin/ZARPO");
+    QDir().mkpath(work.file("bin"));
+    platform.cancelDialog();
+    form->ButtonImageSave->click();
+    ASSERT_EQ(platform.saveRequests.size(), 2u);
+    EXPECT_EQ(platform.saveRequests[1].startDir, work.file("bin/"));
 }
 
 TEST_F(ImageSave, BeforeAnyGraphTheBlankPictureIsWritten)

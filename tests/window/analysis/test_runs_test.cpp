@@ -387,8 +387,12 @@ TEST_F(SimulatedRuns, TrackingTestMeasuresTheTrackingError)
 
     const QImage shown = form->Image1->pixmap().toImage();
     EXPECT_GT(count(shown, QColor(0, 0, 255)), 200);  // error curve and statistics
-    EXPECT_EQ(shown.pixelColor(100, 200), QColor(0, 255, 255));  // one arcsecond above
-    EXPECT_EQ(shown.pixelColor(100, 280), QColor(0, 255, 255));  // and below
+    // The one-arcsecond lines, above and below; curves may cross them here and there.
+    for (int y : {200, 280}) {
+        int cyan = 0;
+        for (int x = 30; x < 530; ++x) cyan += shown.pixelColor(x, y) == QColor(0, 255, 255) ? 1 : 0;
+        EXPECT_GT(cyan, 300) << "row " << y;
+    }
     EXPECT_TRUE(platform.messages.isEmpty()) << platform.messages.join("|").toStdString();
     screenshot("analysis-track.png");
 }
