@@ -121,6 +121,34 @@ std::vector<std::string> statisticsLines(const TrackingStats& s, char sep)
     return lines;
 }
 
+std::vector<CurveSample> curveSamples(std::span<const double> sid, std::span<const double> err, int last,
+                                      const RunOrigins& origins, double timeScale)
+{
+    std::vector<CurveSample> out;
+    last = std::min<int>({last, int(sid.size()) - 1, int(err.size()) - 1});
+    const double limit = origins.finalSid - origins.initialSid;
+    // Each step draws the segment from sample k to k + 1; the walk stops at the
+    // run's last sample or past the limit (an undefined comparison goes on).
+    for (int k = kOriginSample; k < last && !(sid[k] >= limit); ++k) {
+        if (out.empty()) out.push_back({k, false});
+        const int j = k + 1;
+        const double tj = roundHalfEven((sid[j] - origins.initialSid) * timeScale);
+        // An error the sampler could not compute (no sidereal speed) has no
+        // place in the statistics.
+        out.push_back({j, 170 < tj && tj < 470 && std::isfinite(err[j])});
+    }
+    return out;
+}
+
+std::vector<double> statisticsErrors(std::span<const double> sid, std::span<const double> err, int last,
+                                     const RunOrigins& origins, double timeScale)
+{
+    std::vector<double> out;
+    for (const CurveSample& c : curveSamples(sid, err, last, origins, timeScale))
+        if (c.inStats) out.push_back(err[std::size_t(c.index)] / kPixelsPerArcsec);
+    return out;
+}
+
 Graph planGraph(const GraphInput& in)
 {
     Graph g;
@@ -203,22 +231,18 @@ Graph planGraph(const GraphInput& in)
 
     // The curves, from the origin (sample 5) to the run's last sample.
     const int last = std::min<int>({in.last, int(in.sid.size()) - 1, int(in.pos.size()) - 1, int(in.err.size()) - 1});
-    const double limit = in.origins.finalSid - in.origins.initialSid;
     auto t = [&](int j) { return roundHalfEven((in.sid[j] - in.origins.initialSid) * sc.time); };
     auto p = [&](int j) { return roundHalfEven((in.pos[j] - in.origins.initialPos) * *sc.position); };
     auto e = [&](int j) { return roundHalfEven(in.err[j]); };
     auto v = [&](int j) { return roundHalfEven((in.pos[j] - in.pos[j - 1]) * *sc.speed); };
     const bool errorCurve = in.refSyst == 1 && trackTest;
-    for (int kk = kOriginSample; kk < last && !(in.sid[kk] >= limit);) {
-        const int j = kk + 1;
+    const std::vector<CurveSample> drawn = curveSamples(in.sid, in.err, last, in.origins, sc.time);
+    for (std::size_t i = 1; i < drawn.size(); ++i) {
+        const int j = drawn[i].index;
         if (sc.speed) k.line(t(j - 1) + 20, 240 - v(j - 1), t(j) + 20, 240 - v(j), clGreen);
         if (sc.position) k.line(t(j - 1) + 20, 240 - p(j - 1), t(j) + 20, 240 - p(j), clRed);
         if (errorCurve) k.line(t(j - 1) + 20, 240 - e(j - 1), t(j) + 20, 240 - e(j), clBlue);
-        const double tj = t(j);
-        // An error the sampler could not compute (no sidereal speed) has no
-        // place in the statistics.
-        if (170 < tj && tj < 470 && std::isfinite(in.err[j])) g.trackErr.push_back(in.err[j] / kPixelsPerArcsec);
-        kk = j;
+        if (drawn[i].inStats) g.trackErr.push_back(in.err[j] / kPixelsPerArcsec);
     }
 
     if (in.refSyst == 1 && trackTest && in.offsetTrackSpeed == 0) {

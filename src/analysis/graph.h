@@ -62,6 +62,22 @@ TrackingStats trackingStats(std::span<const double> errors);
 // Without samples only the heading and the count: no figure can be given.
 std::vector<std::string> statisticsLines(const TrackingStats& s, char decimalSep);
 
+// The samples the curves draw, from the origin (sample 5) to the run's last,
+// and for each whether its error enters the tracking statistics: drawn
+// between x = 191 and x = 489 (170 < t < 470 pixels after the origin) with a
+// finite error. `timeScale` is X of graphScales. Empty when the run has no
+// segment to draw.
+struct CurveSample {
+    int index = 0;
+    bool inStats = false;
+};
+std::vector<CurveSample> curveSamples(std::span<const double> sid, std::span<const double> err, int last,
+                                      const RunOrigins& origins, double timeScale);
+
+// The errors in arcseconds of the samples that enter the statistics, in order.
+std::vector<double> statisticsErrors(std::span<const double> sid, std::span<const double> err, int last,
+                                     const RunOrigins& origins, double timeScale);
+
 struct GraphInput {
     // G, F and S read from their edits; none when the text does not convert.
     std::optional<double> graphStep, graphSpeed, sidSpeed;

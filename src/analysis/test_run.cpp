@@ -25,6 +25,15 @@ TrackingMove trackingMove(double siderealSpeed)
     return m;
 }
 
+std::vector<Command> trackingStartCommands(char a, const TrackingMove& m, int delay150, int delay100)
+{
+    namespace cmd = protocol::cmd;
+    return {{cmd::finalApproach(a, "0"), delay150},
+            {cmd::resetCounters(a), delay150},
+            {cmd::acceleration(a, m.accelText), delay150},
+            {cmd::moveSpeed(a, m.graphSpeedText), delay100}};
+}
+
 bool trackingTestAllowed(int refSyst, bool tracking, std::int32_t offsetTrackSpeed)
 {
     return refSyst != 0 && tracking && offsetTrackSpeed == 0;

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Kind of a test curve, stored in one byte.
 enum TANALYZETEST : std::uint8_t { anaTrack, anaStep, anaGoto };
@@ -34,6 +35,10 @@ struct TrackingMove {
     std::string accelText;       // round(100 S), sent with "&a"
 };
 TrackingMove trackingMove(double siderealSpeed);
+
+// The commands that start the tracking test, in order, with their pauses:
+// final approach 0, the counters reset, the test's acceleration and speed.
+std::vector<Command> trackingStartCommands(char address, const TrackingMove& m, int delay150, int delay100);
 
 // The tracking test needs a controller tracking in the sidereal system with
 // no offset speed (thousandths, as stored).

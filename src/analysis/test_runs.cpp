@@ -33,16 +33,12 @@ void TForm1::ButtonGraphTrackClick()
     consoleAppend(QString());
     consoleAppend(QStringLiteral("Tracking analysis in progress..."));
 
-    const char a = i2cAddress.toLatin1();
-    namespace cmd = protocol::cmd;
-    sendToQuorvane(body(cmd::finalApproach(a, "0")), delay150);
-    sendToQuorvane(body(cmd::resetCounters(a)), delay150);
     const analysis::TrackingMove m = analysis::trackingMove(S);
     EditGraphSpeed->setText(QString::fromStdString(m.graphSpeedText));
     test_target = m.target;
     EditGraphStep->setText(QString::fromStdString(m.graphStepText));
-    sendToQuorvane(body(cmd::acceleration(a, m.accelText)), delay150);
-    sendToQuorvane(body(cmd::moveSpeed(a, utf8(EditGraphSpeed->text()))), delay100);
+    for (const analysis::Command& c : analysis::trackingStartCommands(i2cAddress.toLatin1(), m, delay150, delay100))
+        sendToQuorvane(body(c.body), c.pauseMs);
     tographics = true;
     analyze = anaTrack;
 }

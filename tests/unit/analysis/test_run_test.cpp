@@ -36,6 +36,18 @@ TEST(TrackingMove, DerivedFromTheSiderealSpeedRoundedHalfToEven)
     }
 }
 
+TEST(TrackingMove, StartCommandsInOrderWithTheirPauses)
+{
+    const auto cmds = analysis::trackingStartCommands('C', analysis::trackingMove(40), 120, 75);
+    ASSERT_EQ(cmds.size(), 4u);
+    const char* bodies[] = {"C&f0", "C&R", "C&a4000", "C&s100"};
+    const int pauses[] = {120, 120, 120, 75};
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(cmds[i].body, bodies[i]);
+        EXPECT_EQ(cmds[i].pauseMs, pauses[i]);
+    }
+}
+
 TEST(TrackingMove, AllowedOnlyWhenTrackingInTheSiderealSystemWithoutOffset)
 {
     EXPECT_TRUE(analysis::trackingTestAllowed(1, true, 0));
