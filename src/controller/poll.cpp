@@ -1,5 +1,7 @@
 #include "controller/poll.h"
 
+#include <cstdint>
+
 #include "protocol/wire.h"
 #include "settings/numbers.h"
 
@@ -34,6 +36,57 @@ std::string_view stateText(char s)
     case 'E': return "ERROR HALT";
     default: return "UNKNOWN";
     }
+}
+
+bool knownState(char s) { return stateText(s) != "UNKNOWN"; }
+
+namespace {
+
+// Plain decimal digits with an optional minus, fitting 32 bits. The integer
+// rule of the edits also takes spaces and hexadecimal forms, which a garbled
+// byte can produce ("1200" -> "x200", read as 512).
+std::optional<std::int32_t> strictInteger(std::string_view t)
+{
+    const bool negative = !t.empty() && t.front() == '-';
+    if (negative) t.remove_prefix(1);
+    if (t.empty() || t.size() > 10) return std::nullopt;
+    std::int64_t v = 0;
+    for (char c : t) {
+        if (c < '0' || c > '9') return std::nullopt;
+        v = v * 10 + (c - '0');
+    }
+    if (negative) v = -v;
+    if (v < INT32_MIN || v > INT32_MAX) return std::nullopt;
+    return std::int32_t(v);
+}
+
+} // namespace
+
+StrictReply readReplyStrictly(std::string_view reply, char address)
+{
+    StrictReply out;
+    const std::optional<protocol::StatusReply> r = protocol::parseStatusReply(reply);
+    if (!r) return out;
+    out.state = r->state;
+    out.motorType = r->motorType;
+    if (r->address != address) {
+        out.verdict = ReplyVerdict::WrongAddress;
+        return out;
+    }
+    if (!knownState(r->state)) {
+        out.verdict = ReplyVerdict::UnknownState;
+        return out;
+    }
+    const std::optional<std::int32_t> sid = r->fields.size() >= 3 ? strictInteger(r->fields[0]) : std::nullopt;
+    const std::optional<std::int32_t> pos = r->fields.size() >= 3 ? strictInteger(r->fields[1]) : std::nullopt;
+    if (!sid || !pos) {
+        out.verdict = ReplyVerdict::BadFields;
+        return out;
+    }
+    out.verdict = ReplyVerdict::Accepted;
+    out.sidTime = *sid;
+    out.posit = *pos;
+    return out;
 }
 
 std::optional<StatusDisplay> readStatusReply(std::string_view reply, int reqPos, int refSyst)

@@ -53,4 +53,27 @@ struct StatusDisplay {
 // LabelRX shows "Waiting 1").
 std::optional<StatusDisplay> readStatusReply(std::string_view reply, int reqPos, int refSyst);
 
+// The reading of a reply by a program that runs unattended: nobody sees a
+// garbled sample, so a reply counts only when it comes from the polled
+// controller, its state letter is one of the table and its first two fields
+// are integers in plain decimal digits.
+enum class ReplyVerdict : std::uint8_t {
+    Accepted,
+    NoReply,       // nothing, or no status reply at all ("RXFX")
+    WrongAddress,  // a status reply from another controller
+    UnknownState,  // a state letter outside the table
+    BadFields,     // fewer than three fields, or the first two not integers
+};
+struct StrictReply {
+    ReplyVerdict verdict = ReplyVerdict::NoReply;
+    char state = 0;       // when a status reply
+    char motorType = 0;   // when a status reply
+    std::int32_t sidTime = 0;  // when accepted
+    std::int32_t posit = 0;    // when accepted
+};
+StrictReply readReplyStrictly(std::string_view reply, char address);
+
+// Whether the letter is one of the state table's ("S", "F", "X", ..., "E").
+bool knownState(char stateLetter);
+
 } // namespace controller

@@ -124,3 +124,56 @@ TEST(StatusReply, DifferenceWrapsOnOverflow)
 }
 
 } // namespace
+
+namespace {
+
+TEST(StrictReply, OnlyTheControllersWellFormedRepliesCount)
+{
+    using V = ReplyVerdict;
+    struct Row {
+        const char* reply;
+        V verdict;
+        std::int32_t sid, pos;
+    };
+    const Row rows[] = {
+        {"A0T011200A1150B512C#", V::Accepted, 1200, 1150},
+        {"A1X0-1A-7B0C#", V::Accepted, 1, -7},           // a stepper, index "-", a negative field
+        {"A0E01-2147483648A2147483647B0C#", V::Accepted, INT32_MIN, INT32_MAX},
+        {"A0T011200A1150B#", V::Accepted, 1200, 1150},    // third field empty but present
+        {"RXFX", V::NoReply, 0, 0},
+        {"", V::NoReply, 0, 0},
+        {"A0T01200#", V::BadFields, 0, 0},                // one field
+        {"A0T01", V::NoReply, 0, 0},                      // too short for a status reply
+        {"B0T011200A1150B512C#", V::WrongAddress, 0, 0},  // another controller
+        {"@0T011200A1150B512C#", V::WrongAddress, 0, 0},
+        {"A0Q011200A1150B512C#", V::UnknownState, 0, 0},  // "Q" is in no table
+        {"A0t011200A1150B512C#", V::UnknownState, 0, 0},
+        {"A0T011200A1150#", V::BadFields, 0, 0},          // two fields only
+        {"A0T0112x0A1150B512C#", V::BadFields, 0, 0},
+        {"A0T01x200A1150B512C#", V::BadFields, 0, 0},     // hexadecimal for the edits, garbled here
+        {"A0T01 1200A1150B512C#", V::BadFields, 0, 0},    // a space
+        {"A0T011200A11+0B512C#", V::BadFields, 0, 0},
+        {"A0T01A1150B512C#", V::BadFields, 0, 0},         // empty first field
+        {"A0T012147483648A0B0C#", V::BadFields, 0, 0},    // past 32 bits
+        {"A0T01-A0B0C#", V::BadFields, 0, 0},
+    };
+    for (const Row& r : rows) {
+        const StrictReply got = readReplyStrictly(r.reply, 'A');
+        EXPECT_EQ(got.verdict, r.verdict) << r.reply;
+        if (r.verdict == V::Accepted) {
+            EXPECT_EQ(got.sidTime, r.sid) << r.reply;
+            EXPECT_EQ(got.posit, r.pos) << r.reply;
+        }
+    }
+    // The state letter and motor type travel with every status reply.
+    EXPECT_EQ(readReplyStrictly("A1E011200A1150B512C#", 'A').state, 'E');
+    EXPECT_EQ(readReplyStrictly("A1E011200A1150B512C#", 'A').motorType, '1');
+}
+
+TEST(StrictReply, EveryLetterOfTheStateTableIsKnown)
+{
+    for (char c : std::string_view("SFXMTGgWwUuE")) EXPECT_TRUE(knownState(c)) << c;
+    for (char c : std::string_view("QsxZ0#")) EXPECT_FALSE(knownState(c)) << c;
+}
+
+} // namespace
