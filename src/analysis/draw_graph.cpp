@@ -1,7 +1,10 @@
 // The renderer: the planned picture of the last run drawn off screen with the
 // primitives and shown on Image1 in one operation.
 
+#include <QAction>
 #include <QPixmap>
+
+#include <algorithm>
 
 #include "analysis/bitmap.h"
 #include "analysis/graph.h"
@@ -57,6 +60,21 @@ void TForm1::DrawGraph()
         }
     }
     Image1->setPixmap(QPixmap::fromImage(BitMap1.release()));
+
+    // The run as drawn, for "Save samples as CSV...": the next run overwrites
+    // the buffers long before the user may ask for it.
+    analysis::FinishedRun run;
+    const std::size_t count = std::size_t(std::clamp(lastpointidx, 0, int(point_sid.size()) - 1)) + 1;
+    run.sid.assign(point_sid.begin(), point_sid.begin() + std::ptrdiff_t(count));
+    run.pos.assign(point_pos.begin(), point_pos.begin() + std::ptrdiff_t(count));
+    run.err.assign(point_err.begin(), point_err.begin() + std::ptrdiff_t(count));
+    run.origins = in.origins;
+    run.sidSpeed = test_sidspeed;
+    run.timeScale = analysis::graphScales(in.graphStep, in.graphSpeed, in.sidSpeed, in.interval1).time;
+    run.errorColumn = in.refSyst == 1 && in.kind == anaTrack;
+    run.statistics = graph.stats.has_value();
+    lastRun = std::move(run);
+    MenuSaveSamples->setEnabled(true);
 
     for (QPushButton* b : {ButtonGraphGoto, ButtonGraphStep, ButtonGraphTrack, ButtonImageSave})
         b->setEnabled(true);

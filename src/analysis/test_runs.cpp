@@ -1,6 +1,9 @@
 // The test curves of the ANALYZE tab: the three start buttons and the sampler
 // that the status poll feeds. The arithmetic is analysis::sampleStep.
 
+#include <QAction>
+#include <QMenu>
+
 #include "analysis/test_run.h"
 #include "app/TForm1.h"
 #include "protocol/wire.h"
@@ -133,4 +136,19 @@ void TForm1::connectAnalysisEvents()
     wire(ButtonGraphStep, &QPushButton::clicked, &TForm1::ButtonGraphStepClick);
     wire(ButtonGraphGoto, &QPushButton::clicked, &TForm1::ButtonGraphGotoClick);
     wire(ButtonImageSave, &QPushButton::clicked, &TForm1::ButtonImageSaveClick);
+
+    // Right click, or the menu key once a click has given the picture the focus.
+    PopupMenuImage = new QMenu(this);
+    PopupMenuImage->setObjectName(QStringLiteral("PopupMenuImage"));
+    MenuCopyPicture = PopupMenuImage->addAction(QStringLiteral("Copy picture"));
+    MenuCopyPicture->setObjectName(QStringLiteral("MenuCopyPicture"));
+    MenuSaveSamples = PopupMenuImage->addAction(QStringLiteral("Save samples as CSV..."));
+    MenuSaveSamples->setObjectName(QStringLiteral("MenuSaveSamples"));
+    MenuSaveSamples->setEnabled(false);  // until a run is drawn
+    Image1->setContextMenuPolicy(Qt::CustomContextMenu);
+    Image1->setFocusPolicy(Qt::ClickFocus);
+    connect(Image1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { guarded([this, pos] { Image1ContextPopup(pos); }); });
+    wire(MenuCopyPicture, &QAction::triggered, &TForm1::MenuCopyPictureClick);
+    wire(MenuSaveSamples, &QAction::triggered, &TForm1::MenuSaveSamplesClick);
 }

@@ -15,12 +15,16 @@
 #include <optional>
 
 #include "analysis/graph.h"
+#include "analysis/samples_csv.h"
 #include "app/platform.h"
 #include "protocol/parameters.h"
 #include "settings/record.h"
 #include "ui_TForm1.h"
 
+class QAction;
 class QGroupBox;
+class QMenu;
+class QPoint;
 class QLabel;
 class TBitmap;
 class QLineEdit;
@@ -163,6 +167,10 @@ public:
     void addPointToGraph();
     void DrawGraph();
     void ButtonImageSaveClick();
+    // The picture's context menu: "Copy picture", "Save samples as CSV...".
+    void Image1ContextPopup(const QPoint& pos);
+    void MenuCopyPictureClick();
+    void MenuSaveSamplesClick();
     void connectAnalysisEvents();
     // Drawing primitives on an off-screen bitmap; colours 0x00BBGGRR, -1 none.
     static void InitBitMap(TBitmap& BitMap1, const QWidget* uneImage);
@@ -220,12 +228,19 @@ public:
     int lastpointidx = 0;             // index of the last sample of the last run
     int trackerrcount = 0;            // entries 1 to n of track_err from the last drawing
     std::optional<QString> graphCheckFailed;  // the text whose check failed while sampling, told once
+    std::optional<analysis::FinishedRun> lastRun;  // the last drawn run, kept from the next one
+    QString saveSamplesFileName = QStringLiteral("samples.csv");  // last choice of the CSV dialog
     QString savePictureFileName;      // last choice of the picture dialog
     int savePictureFilterIndex = 1;
     int _motorType = 0;
 
     // Status-poll timer; its tick handler belongs to the status poll.
     QTimer Timer1;
+
+    // The picture's context menu (made with the window).
+    QMenu* PopupMenuImage = nullptr;
+    QAction* MenuCopyPicture = nullptr;
+    QAction* MenuSaveSamples = nullptr;
 
     // Last choices of the model dialogs, offered again next time.
     QString openDialogFileName;
