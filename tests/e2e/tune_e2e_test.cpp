@@ -1,0 +1,311 @@
+// zarpo-tune against the qvnsim program in real time: a short sweep to its
+// table and best-gains model file, and Ctrl-C in the middle of one. Every
+// wait is bounded, with room for a loaded machine.
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "serial/serial.h"
+#include "settings/record.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+std::string slurp(const fs::path& p)
+{
+    std::ifstream in(p);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::vector<std::string> lines(const std::string& text)
+{
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);) out.push_back(l);
+    return out;
+}
+
+std::vector<std::string> words(const std::string& line)
+{
+    std::vector<std::string> out;
+    std::istringstream in(line);
+    for (std::string w; in >> w;) out.push_back(w);
+    return out;
+}
+
+class TuneE2E : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/zarpo-tune-e2e-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        dir = pattern;
+        ports = dir / "config" / "ZARPO" / "ports";
+        fs::create_directories(ports);
+        ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+        // Settings whose gains are not the ones the sweep will find best.
+        settings::TMYSETTINGS s = settings::defaultSettings();
+        s.setting_KP = 3;
+        s.setting_KI = 20;
+        settings::writeRecordFile((dir / "qvnsettings.dat").string(), s);
+    }
+
+    // qvnsim on COM99, printing the commands it receives.
+    void startSim(std::vector<std::string> extra = {})
+    {
+        std::vector<std::string> args = {"--com", "99", "--ports-dir", ports.string()};
+        args.insert(args.end(), extra.begin(), extra.end());
+        sim = spawn(QVNSIM_PATH, args, dir / "qvnsim.out");
+        for (int i = 0; i < 500 && !fs::exists(fs::symlink_status(ports / "COM99")); ++i) std::this_thread::sleep_for(10ms);
+        ASSERT_TRUE(fs::exists(fs::symlink_status(ports / "COM99")));
+    }
+
+    void TearDown() override
+    {
+        for (pid_t p : {tuner, sim})
+            if (p > 0) {
+                ::kill(p, SIGTERM);
+                int st = 0;
+                ::waitpid(p, &st, 0);
+            }
+        ::unsetenv("XDG_CONFIG_HOME");
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
+
+    // Runs `program` in the test folder, its output into `out` (and `err`).
+    pid_t spawn(const std::string& program, std::vector<std::string> args, const fs::path& out,
+                const fs::path& err = {})
+    {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            if (::chdir(dir.c_str()) != 0) ::_exit(126);
+            const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int e = err.empty() ? o : ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            ::dup2(o, 1);
+            ::dup2(e, 2);
+            std::vector<char*> argv{const_cast<char*>(program.c_str())};
+            for (auto& a : args) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            ::execv(program.c_str(), argv.data());
+            ::_exit(127);
+        }
+        return pid;
+    }
+
+    // The exit status, or -1 when it did not end in time (it is then killed).
+    static int waitExit(pid_t& pid, std::chrono::seconds limit)
+    {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        int status = 0;
+        while (std::chrono::steady_clock::now() < end) {
+            if (::waitpid(pid, &status, WNOHANG) == pid) {
+                pid = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
+            }
+            std::this_thread::sleep_for(20ms);
+        }
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        pid = -1;
+        return -1;
+    }
+
+    // The state letter of controller A, asked through the tool's own serial routines.
+    static char controllerState()
+    {
+        if (!serial::openComPort("COM99")) return '?';
+        char state = '?';
+        if (serial::setupComPort("57600", 25, [](const std::string&) {})) {
+            for (int i = 0; i < 5 && state == '?'; ++i) {
+                serial::writeComPort(":A&Q0#");
+                std::this_thread::sleep_for(150ms);
+                const std::string r = serial::readComPort();
+                if (r.size() > 3 && r[0] == 'A') state = r[2];
+            }
+        }
+        serial::closeComPort();
+        return state;
+    }
+
+    // The commands qvnsim received, as it printed them.
+    std::vector<std::string> simCommands() const
+    {
+        std::vector<std::string> out;
+        for (const std::string& l : lines(slurp(dir / "qvnsim.out")))
+            if (l.rfind("qvnsim: :", 0) == 0) out.push_back(l.substr(8));
+        return out;
+    }
+
+    fs::path dir, ports;
+    pid_t sim = -1, tuner = -1;
+};
+
+TEST_F(TuneE2E, SweepPutsTheGoodGainsFirstAndSavesThem)
+{
+    startSim();
+    tuner = spawn(ZARPO_TUNE_PATH, {"--port", "COM99", "--kp", "0,7", "--ki", "20", "--csv", "runs.csv",
+                                    "--write-best", "best.qvm"},
+                  dir / "tune.out", dir / "tune.err");
+    const int status = waitExit(tuner, 180s);
+    const std::string out = slurp(dir / "tune.out"), err = slurp(dir / "tune.err");
+    std::printf("%s%s", err.c_str(), out.c_str());
+    ASSERT_EQ(status, 0) << err;
+
+    const std::vector<std::string> table = lines(out);
+    ASSERT_EQ(table.size(), 3u) << out;
+    EXPECT_EQ(words(table[0]),
+              (std::vector<std::string>{"KP", "KI", "mean", "p-p", "sigma", "samples", "rejected", "note"}));
+    const auto best = words(table[1]), worse = words(table[2]);
+    ASSERT_EQ(best.size(), 8u);
+    ASSERT_EQ(worse.size(), 8u);
+    EXPECT_EQ(best[0], "7");
+    EXPECT_EQ(best[1], "20");
+    EXPECT_EQ(worse[0], "0");
+    EXPECT_EQ(worse[1], "20");
+    const double sigma7 = std::stod(best[4]), sigma0 = std::stod(worse[4]);
+    EXPECT_GT(sigma7, 0);
+    EXPECT_LT(sigma7, 1.0);
+    EXPECT_GT(sigma0, 3 * sigma7);
+    EXPECT_GT(sigma0, 2.0);
+    EXPECT_GT(std::stoi(best[5]), 40);  // about 9.5 s at 6 samples a second
+    EXPECT_EQ(best[7], "ok");
+
+    // Progress on standard error, one line per run.
+    EXPECT_NE(err.find("run 1 of 2: KP 0 KI 20: sigma "), std::string::npos) << err;
+    EXPECT_NE(err.find("run 2 of 2: KP 7 KI 20: sigma "), std::string::npos) << err;
+
+    // The model file: the settings read, with the best gains.
+    settings::TMYSETTINGS model = settings::defaultSettings();
+    model.setting_KP = -1;
+    ASSERT_TRUE(settings::readRecordFile((dir / "best.qvm").string(), model));
+    EXPECT_EQ(fs::file_size(dir / "best.qvm"), 240u);
+    EXPECT_EQ(model.setting_KP, 7);
+    EXPECT_EQ(model.setting_KI, 20);
+    EXPECT_EQ(model.setting_refSyst, settings::defaultSettings().setting_refSyst);
+
+    const auto csv = lines(slurp(dir / "runs.csv"));
+    ASSERT_EQ(csv.size(), 3u);
+    EXPECT_EQ(csv[1].rfind("0,20,1,ok,", 0), 0u) << csv[1];
+    EXPECT_EQ(csv[2].rfind("7,20,1,ok,", 0), 0u) << csv[2];
+
+    // Nothing is left running: the settings' gains back, stopped, freed, released.
+    const auto cmds = simCommands();
+    ASSERT_GE(cmds.size(), 5u);
+    EXPECT_EQ(std::vector<std::string>(cmds.end() - 5, cmds.end()),
+              (std::vector<std::string>{":A&p3#", ":A&i20#", ":A&N#", ":A&F#", ":A&Z#"}));
+    EXPECT_EQ(controllerState(), 'X');
+}
+
+TEST_F(TuneE2E, CtrlCInTheMiddleLeavesTheControllerReleased)
+{
+    startSim();
+    tuner = spawn(ZARPO_TUNE_PATH, {"--port", "COM99", "--kp", "7", "--ki", "10:40:10"}, dir / "tune.out",
+                  dir / "tune.err");
+    // Once it tracks, a little into the first run's settling or test.
+    bool tracking = false;
+    for (int i = 0; i < 600 && !tracking; ++i) {
+        std::this_thread::sleep_for(50ms);
+        tracking = slurp(dir / "tune.err").find("active and tracking") != std::string::npos;
+    }
+    ASSERT_TRUE(tracking) << slurp(dir / "tune.err");
+    std::this_thread::sleep_for(3s);
+    ::kill(tuner, SIGINT);
+    const int status = waitExit(tuner, 30s);
+    const std::string err = slurp(dir / "tune.err");
+    EXPECT_EQ(status, 130) << err;
+    EXPECT_NE(err.find("zarpo-tune: interrupted; gains restored, controller stopped, freed and released"),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(slurp(dir / "tune.out"), "");  // no run finished: no table
+
+    const auto cmds = simCommands();
+    ASSERT_GE(cmds.size(), 5u);
+    EXPECT_EQ(std::vector<std::string>(cmds.end() - 5, cmds.end()),
+              (std::vector<std::string>{":A&p3#", ":A&i20#", ":A&N#", ":A&F#", ":A&Z#"}));
+    EXPECT_EQ(controllerState(), 'X');
+}
+
+TEST_F(TuneE2E, AHaltIsReportedForItsPairAndTheSweepGoesOn)
+{
+    // The controller halts once, 7 s after qvnsim starts: after the
+    // activation (2.4 s), inside the first pair's settling or test.
+    startSim({"--halt-after", "7"});
+    tuner = spawn(ZARPO_TUNE_PATH, {"--port", "COM99", "--kp", "7", "--ki", "10,20"}, dir / "tune.out",
+                  dir / "tune.err");
+    const int status = waitExit(tuner, 180s);
+    const std::string out = slurp(dir / "tune.out"), err = slurp(dir / "tune.err");
+    std::printf("%s%s", err.c_str(), out.c_str());
+    ASSERT_EQ(status, 0) << err;
+    EXPECT_NE(err.find("run 1 of 2: KP 7 KI 10: the controller halted (ERROR HALT); activating it again"),
+              std::string::npos);
+    const std::vector<std::string> table = lines(out);
+    ASSERT_EQ(table.size(), 3u) << out;
+    const auto done = words(table[1]);
+    ASSERT_EQ(done.size(), 8u);
+    EXPECT_EQ(done[1], "20");
+    EXPECT_LT(std::stod(done[4]), 1.0);
+    EXPECT_EQ(done[7], "ok");
+    EXPECT_EQ(words(table[2]), (std::vector<std::string>{"7", "10", "-", "-", "-", "0", "0", "halted"}));
+    EXPECT_EQ(controllerState(), 'X');
+}
+
+TEST_F(TuneE2E, PlainErrorsAUserWillMeet)
+{
+    startSim();
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string message;
+    };
+    const std::string held = "cannot open port COM98: missing, not allowed, or held by another program";
+    const Case cases[] = {
+        {{"--port", "COM98"}, 1, "zarpo-tune: " + held + "\n"},
+        {{"--port", "COM99", "--settings", "none.qvm"},
+         1,
+         "zarpo-tune: cannot read the settings file \"none.qvm\": No such file or directory\n"},
+        {{"--port", "COM99", "--kp", "9:1:1"},
+         2,
+         "zarpo-tune: --kp: the range \"9:1:1\" runs backwards\nTry 'zarpo-tune --help'.\n"},
+        {{"--port", "COM99", "--csv", "missing/runs.csv"},
+         1,
+         "zarpo-tune: cannot write the CSV file \"missing/runs.csv\": No such file or directory\n"},
+    };
+    for (const Case& c : cases) {
+        pid_t p = spawn(ZARPO_TUNE_PATH, c.args, dir / "e.out", dir / "e.err");
+        EXPECT_EQ(waitExit(p, 30s), c.status) << c.message;
+        EXPECT_EQ(slurp(dir / "e.err"), c.message);
+        EXPECT_EQ(slurp(dir / "e.out"), "");
+    }
+    // A port that answers, but no bridge on it: a folder link to a plain
+    // pseudo-terminal nobody reads.
+    int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    fs::create_symlink(::ptsname(master), ports / "COM97");
+    pid_t p = spawn(ZARPO_TUNE_PATH, {"--port", "COM97"}, dir / "e.out", dir / "e.err");
+    EXPECT_EQ(waitExit(p, 30s), 1);
+    EXPECT_EQ(slurp(dir / "e.err"), "zarpo-tune: no bridge answers on COM97 (expected \"OK#\", read \"RXFX\")\n");
+    ::close(master);
+    EXPECT_EQ(controllerState(), 'X');  // nothing was sent to the simulator's controllers
+}
+
+} // namespace
