@@ -28,6 +28,7 @@ dpkg-deb -x "$deb" "$root"
 expected=(
   usr/bin/ZARPO
   usr/bin/qvnsim
+  usr/bin/zarpo-tune
   usr/libexec/zarpo/zarpo-menu
   usr/share/applications/org.zarpo.ZARPO.desktop
   usr/share/metainfo/org.zarpo.ZARPO.metainfo.xml
@@ -36,6 +37,7 @@ expected=(
   usr/share/icons/hicolor/256x256/apps/org.zarpo.ZARPO.png
   usr/share/man/man1/ZARPO.1.gz
   usr/share/man/man1/qvnsim.1.gz
+  usr/share/man/man1/zarpo-tune.1.gz
   usr/share/doc/zarpo/README.md
 )
 for f in "${expected[@]}"; do
@@ -51,13 +53,14 @@ grep -q '^Icon=org.zarpo.ZARPO$' "$desktop" || fail "Icon"
 appstreamcli validate --no-net --explain "$root/usr/share/metainfo/org.zarpo.ZARPO.metainfo.xml" || fail "metainfo"
 grep -q '<launchable type="desktop-id">org.zarpo.ZARPO.desktop</launchable>' \
   "$root/usr/share/metainfo/org.zarpo.ZARPO.metainfo.xml" || fail "launchable"
-for page in ZARPO qvnsim; do
+for page in ZARPO qvnsim zarpo-tune; do
   out=$(MANWIDTH=80 man --warnings -l "$root/usr/share/man/man1/$page.1.gz" 2>&1 >/dev/null) || fail "man $page"
   [ -z "$out" ] || { echo "$out"; fail "man $page warns"; }
 done
 
 # The programs run from the unpacked tree.
 "$root/usr/bin/qvnsim" --help | grep -q '^usage: qvnsim' || fail "qvnsim --help"
+"$root/usr/bin/zarpo-tune" --help | grep -q '^usage: zarpo-tune --port' || fail "zarpo-tune --help"
 
 # The menu's launcher runs the tool in $XDG_DATA_HOME/ZARPO, made when
 # missing; a SIGTERM closes it as EXIT does, writing the settings there.
