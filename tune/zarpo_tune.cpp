@@ -3,7 +3,6 @@
 // decision is in options.* and sweep.*, every command and reading in the core
 // library the window uses.
 
-#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -84,6 +83,8 @@ public:
         std::string setupMessage;
         if (!serial::setupComPort(opt_.baud, 25, [&](const std::string& m) { setupMessage = m; }))
             throw Failure{"cannot set up port " + opt_.port + " at " + opt_.baud + " baud (" + setupMessage + ")"};
+        // What a program before us left unread is not the bridge's answer.
+        serial::readComPort();
         // The bridge's own check, paced as CONNECT paces it.
         send(std::string(protocol::kConnectionCheckBody), 100);
         pauseMs(400);
@@ -167,6 +168,11 @@ public:
             activated_ = false;
         }
         if (close && portOpen_) {
+            // The answer to the last status request may still wait in the
+            // input queue, which outlives the port on a pseudo-terminal: the
+            // next program to open it (the window's CONNECT) would read it
+            // before its "OK#".
+            serial::readComPort();
             serial::closeComPort();
             portOpen_ = false;
         }
@@ -300,6 +306,9 @@ int main(int argc, char** argv)
     std::optional<Session> session;
     try {
         rec = readSettings(opt);
+        if (rec.setting_sidSpeed <= 0)
+            throw Failure{"the sidereal speed of the settings is " + settings::formatThousandths(rec.setting_sidSpeed, '.') +
+                          " steps/s: the tracking test needs a positive one"};
         if (opt.csv) checkWritable(*opt.csv, "CSV file");
         if (opt.writeBest) checkWritable(*opt.writeBest, "model file");
         const std::vector<std::int32_t> kp = opt.kp.value_or(std::vector<std::int32_t>{rec.setting_KP});
@@ -359,7 +368,8 @@ int main(int argc, char** argv)
         if (opt.writeBest) {
             const std::optional<tune::Gains> best = tune::bestGains(table);
             if (!best) {
-                std::fprintf(stderr, "zarpo-tune: no gain pair finished a run; %s not written\n", opt.writeBest->c_str());
+                std::fprintf(stderr, "zarpo-tune: no gain pair gave tracking statistics; %s not written\n",
+                             opt.writeBest->c_str());
                 if (status == 0) status = kExitFailed;
             } else {
                 settings::TMYSETTINGS model = rec;
@@ -376,7 +386,7 @@ int main(int argc, char** argv)
             }
         }
         if (status == 0 && !tune::bestGains(table)) {
-            std::fprintf(stderr, "zarpo-tune: no gain pair finished a run\n");
+            std::fprintf(stderr, "zarpo-tune: no gain pair gave tracking statistics\n");
             status = kExitFailed;
         }
     }

@@ -134,6 +134,9 @@ protected:
         if (!serial::openComPort("COM99")) return '?';
         char state = '?';
         if (serial::setupComPort("57600", 25, [](const std::string&) {})) {
+            // Nothing may wait in the input queue: the tuner reads what its
+            // last request brought before it closes the port.
+            if (serial::readComPort() != "RXFX") state = '!';
             for (int i = 0; i < 5 && state == '?'; ++i) {
                 serial::writeComPort(":A&Q0#");
                 std::this_thread::sleep_for(150ms);
@@ -275,9 +278,9 @@ TEST_F(TuneE2E, PlainErrorsAUserWillMeet)
         int status;
         std::string message;
     };
-    const std::string held = "cannot open port COM98: missing, not allowed, or held by another program";
+    const std::string missing = "cannot open port COM98: missing, not allowed, or held by another program";
     const Case cases[] = {
-        {{"--port", "COM98"}, 1, "zarpo-tune: " + held + "\n"},
+        {{"--port", "COM98"}, 1, "zarpo-tune: " + missing + "\n"},
         {{"--port", "COM99", "--settings", "none.qvm"},
          1,
          "zarpo-tune: cannot read the settings file \"none.qvm\": No such file or directory\n"},
@@ -287,13 +290,27 @@ TEST_F(TuneE2E, PlainErrorsAUserWillMeet)
         {{"--port", "COM99", "--csv", "missing/runs.csv"},
          1,
          "zarpo-tune: cannot write the CSV file \"missing/runs.csv\": No such file or directory\n"},
+        {{"--port", "COM99", "--settings", "still.qvm"},
+         1,
+         "zarpo-tune: the sidereal speed of the settings is 0 steps/s: the tracking test needs a positive one\n"},
     };
+    settings::TMYSETTINGS still = settings::defaultSettings();
+    still.setting_sidSpeed = 0;
+    settings::writeRecordFile((dir / "still.qvm").string(), still);
     for (const Case& c : cases) {
         pid_t p = spawn(ZARPO_TUNE_PATH, c.args, dir / "e.out", dir / "e.err");
         EXPECT_EQ(waitExit(p, 30s), c.status) << c.message;
         EXPECT_EQ(slurp(dir / "e.err"), c.message);
         EXPECT_EQ(slurp(dir / "e.out"), "");
     }
+    // The port held by another program (the window, say).
+    ASSERT_TRUE(serial::openComPort("COM99"));
+    pid_t held = spawn(ZARPO_TUNE_PATH, {"--port", "COM99"}, dir / "e.out", dir / "e.err");
+    EXPECT_EQ(waitExit(held, 30s), 1);
+    EXPECT_EQ(slurp(dir / "e.err"),
+              "zarpo-tune: cannot open port COM99: missing, not allowed, or held by another program\n");
+    serial::closeComPort();
+
     // A port that answers, but no bridge on it: a folder link to a plain
     // pseudo-terminal nobody reads.
     int master = ::posix_openpt(O_RDWR | O_NOCTTY);
