@@ -2,11 +2,14 @@
 // run's samples as CSV, read back by parsing what was written.
 
 #include <charconv>
+#include <cstdlib>
 #include <cmath>
 #include <string>
 #include <vector>
 
 #include <QClipboard>
+#include <QDir>
+#include <QPainter>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QFile>
@@ -85,6 +88,22 @@ protected:
         form->MenuSaveSamples->trigger();
     }
     bool menuShown() const { return form->PopupMenuImage->isVisible(); }
+    // The window with the picture's menu open over it, for the docs.
+    void screenshot(const char* name)
+    {
+        const char* dir = std::getenv("ZARPO_SCREENSHOT_DIR");
+        if (!dir) return;
+        form->PageControl1->setCurrentWidget(form->TabSheetAnalyze);
+        form->show();
+        const QPoint at(420, 300);
+        form->Image1ContextPopup(at);
+        QImage shot = form->grab().toImage();
+        QPainter painter(&shot);
+        painter.drawPixmap(form->mapFromGlobal(form->PopupMenuImage->pos()), form->PopupMenuImage->grab());
+        painter.end();
+        form->PopupMenuImage->close();
+        EXPECT_TRUE(shot.save(QDir(QString::fromLocal8Bit(dir)).filePath(name), "PNG"));
+    }
     // A new window in the locale of `sep`, and a new simulated mount.
     void restart(QChar sep)
     {
@@ -196,6 +215,7 @@ TEST_F(SampleExport, TheCsvHoldsTheDrawnSamplesInEitherLocale)
         ASSERT_GT(form->trackerrcount, 80);
         EXPECT_EQ(inStats, std::vector<double>(form->track_err.begin() + 1,
                                                form->track_err.begin() + 1 + form->trackerrcount));
+        if (sep == '.') screenshot("analysis-menu.png");
         platform.saveRequests.clear();
     }
 }
