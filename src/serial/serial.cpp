@@ -71,6 +71,15 @@ Port openPort(const std::string& name)
     int already = 0;
     if (::ioctl(fd, TIOCGEXCL, &already) == 0 && already == 0)
         p.setExclusive = ::ioctl(fd, TIOCEXCL) == 0;
+    // Opening raises DTR and a close with HUPCL set drops it again; the common
+    // microcontroller bridges reset on that edge. Clearing HUPCL (the driver
+    // keeps it while the device is plugged in) lets probing, closing and
+    // reopening leave DTR up as the first open set it.
+    termios tio {};
+    if (::tcgetattr(fd, &tio) == 0 && (tio.c_cflag & HUPCL) != 0) {
+        tio.c_cflag &= ~static_cast<tcflag_t>(HUPCL);
+        ::tcsetattr(fd, TCSANOW, &tio);
+    }
     // A non-terminal stays open: set-up then fails on it with its own message.
     return p;
 }
@@ -88,8 +97,9 @@ void closePort(Port& p)
 }
 
 // Waits until the output has gone, but never past `deadline`: a wedged
-// device must not freeze the window. What is still queued then is dropped
-// by the next transmit purge.
+// device must not freeze the window, and tcdrain has no time limit (a
+// USB-serial driver that stops draining would hold it for good). What is still
+// queued at the deadline is dropped by the next transmit purge.
 void drainOutput(int fd, Clock::time_point deadline)
 {
     for (;;) {
@@ -100,8 +110,16 @@ void drainOutput(int fd, Clock::time_point deadline)
             return;
         ::poll(nullptr, 0, 1);
     }
-    // Only the transmitter's own few bytes are left; the driver bounds this.
-    ::tcdrain(fd);
+    // The driver's queue is empty; where the driver tells, wait for the
+    // transmitter itself to finish its last character, within the deadline.
+    for (;;) {
+        unsigned int lsr = 0;
+        if (::ioctl(fd, TIOCSERGETLSR, &lsr) != 0 || (lsr & TIOCSER_TEMT) != 0)
+            return;
+        if (Clock::now() >= deadline)
+            return;
+        ::poll(nullptr, 0, 1);
+    }
 }
 
 void purgeAndDrain(int fd)
@@ -131,7 +149,11 @@ void writeBytes(int fd, const std::string& bytes, Clock::time_point deadline)
     bool broken = false;
 
     std::size_t sent = 0;
-    while (sent < bytes.size()) {
+    // Every pass looks at the deadline: a driver that reports room and then
+    // refuses the bytes again must not keep us here.
+    for (bool first = true; sent < bytes.size(); first = false) {
+        if (!first && Clock::now() >= deadline)
+            break;
         const ssize_t n = ::write(fd, bytes.data() + sent, bytes.size() - sent);
         if (n > 0) {
             sent += static_cast<std::size_t>(n);

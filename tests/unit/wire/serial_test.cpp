@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <future>
 #include <memory>
 #include <optional>
@@ -301,6 +302,73 @@ TEST_F(SerialTest, LeavesTheExclusiveFlagAsFound)
         EXPECT_EQ(after, heldExclusive ? 1 : 0);
         ::close(other);
     }
+}
+
+// A close with HUPCL drops DTR, which resets the usual bridges: listing,
+// opening and closing must leave the flag cleared, whoever set it.
+TEST_F(SerialTest, ListingOpeningAndClosingClearHangUpOnClose)
+{
+    Pty pty;
+    link(3, pty.slave());
+    const int other = ::open(pty.slave().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(other, 0);
+    auto setHupcl = [&] {
+        termios tio {};
+        ASSERT_EQ(::tcgetattr(other, &tio), 0);
+        tio.c_cflag |= HUPCL;
+        ASSERT_EQ(::tcsetattr(other, TCSANOW, &tio), 0);
+    };
+    auto hupcl = [&] {
+        termios tio {};
+        EXPECT_EQ(::tcgetattr(other, &tio), 0);
+        return (tio.c_cflag & HUPCL) != 0;
+    };
+    const struct {
+        const char* what;
+        std::function<void()> touch;
+    } cases[] = {
+        {"listing", [] { EXPECT_EQ(serial::listComPorts(), (std::vector<std::string>{"COM3"})); }},
+        {"open and close", [] {
+             ASSERT_TRUE(serial::openComPort("COM3"));
+             serial::closeComPort();
+         }},
+        {"open, set up and close", [] {
+             ASSERT_TRUE(serial::openComPort("COM3"));
+             EXPECT_TRUE(serial::setupComPort("57600", 25, nullptr));
+             serial::closeComPort();
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        setHupcl();
+        ASSERT_TRUE(hupcl());
+        c.touch();
+        EXPECT_FALSE(hupcl());
+    }
+    ::close(other);
+}
+
+// The far side never reads: the write gives up within its bound instead of
+// waiting for room that never comes, and the port goes on working.
+TEST_F(SerialTest, WriteToADeviceThatNeverReadsReturnsWithinItsBound)
+{
+    auto pty = connected(3, "115200");
+    const std::string flood(256 * 1024, 'x');  // far more than the terminal holds
+    const auto start = std::chrono::steady_clock::now();
+    auto work = std::async(std::launch::async, [&] { serial::writeComPort(flood); });
+    ASSERT_EQ(work.wait_for(std::chrono::seconds(5)), std::future_status::ready) << "the write hangs";
+    const auto took = std::chrono::steady_clock::now() - start;
+    // The write total (25 ms) plus scheduling slack on a busy machine.
+    EXPECT_LT(took, std::chrono::milliseconds(1000));
+
+    // Once the device reads again, frames and replies flow as before.
+    const std::string stale = pty->received(20);
+    EXPECT_GT(stale.size(), 0u);
+    EXPECT_LT(stale.size(), flood.size());
+    serial::writeComPort(":A&S#");
+    EXPECT_EQ(pty->received(), ":A&S#");
+    pty->send("OK#");
+    EXPECT_EQ(serial::readComPort(), "OK#");
 }
 
 TEST_F(SerialTest, ReadsOneReplyOfAtMost80Bytes)
