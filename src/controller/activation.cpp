@@ -33,23 +33,14 @@ void TForm1::ButtonActivateClick()
     updateTimer1();
     consoleAppend(QString());
 
-    try {
-        for (const std::string& b : protocol::activationBodies(s, i2cAddress.toLatin1()))
-            sendToQuorvane(body(b), delay150);
-        consoleAppend(QString());
-        _refSyst = s.setting_refSyst;
-        LabelRefSyst->setText(QStringLiteral("Reference system: ") +
-                              (s.setting_refSyst == 0 ? QStringLiteral("FIXED") : QStringLiteral("SIDEREAL")));
-        test_sidspeed = settings::fromThousandths(s.setting_sidSpeed);
-    } catch (const std::exception&) {
-        platform().showMessage(QStringLiteral("*** CONNEXION TO CONTROLLERS ERROR ***\r\n"
-                                              "Potential causes:\r\n"
-                                              "   Controllers not powered by 12 V\r\n"
-                                              "   or USB Port not connected.\r\n"
-                                              "   or USB-BT switch at bad position\r\n"
-                                              "Fix the problem and click ACTIVATE."));
-        return;
-    }
+    // Writes report nothing: a controller that does not answer shows in the poll.
+    for (const std::string& b : protocol::activationBodies(s, i2cAddress.toLatin1()))
+        sendToQuorvane(body(b), delay150);
+    consoleAppend(QString());
+    _refSyst = s.setting_refSyst;
+    LabelRefSyst->setText(QStringLiteral("Reference system: ") +
+                          (s.setting_refSyst == 0 ? QStringLiteral("FIXED") : QStringLiteral("SIDEREAL")));
+    test_sidspeed = settings::fromThousandths(s.setting_sidSpeed);
 
     controller::applyEnabled(*this, controller::Step::Activate);
     slewingModeClick();
@@ -60,17 +51,14 @@ void TForm1::ButtonActivateClick()
 
 void TForm1::ButtonReleaseClick()
 {
-    try {
-        const char a = i2cAddress.toLatin1();
-        consoleAppend(QString());
-        sendToQuorvane(body(protocol::cmd::stopTracking(a)), delay150);
-        sendToQuorvane(body(protocol::cmd::freeMotor(a)), delay150);
-        sendToQuorvane(body(protocol::cmd::releaseController(a)), delay100);
-        consoleAppend(QStringLiteral("Controller FREE"));
-    } catch (const std::exception&) {
-        platform().showMessage(QStringLiteral("Unable to Release controller"));
-        return;
-    }
+    // Writes report nothing (a lost frame is seen by the poll), so there is no
+    // failure to catch here.
+    const char a = i2cAddress.toLatin1();
+    consoleAppend(QString());
+    sendToQuorvane(body(protocol::cmd::stopTracking(a)), delay150);
+    sendToQuorvane(body(protocol::cmd::freeMotor(a)), delay150);
+    sendToQuorvane(body(protocol::cmd::releaseController(a)), delay100);
+    consoleAppend(QStringLiteral("Controller FREE"));
     controller::applyEnabled(*this, controller::Step::Release);
     LabelPercent->setText(QStringLiteral("0 %"));
 }
