@@ -20,6 +20,13 @@ Bridge::Bridge(Options options, double now)
         throw std::invalid_argument("give one motor type for all controllers or one for each ("
                                     + std::to_string(n) + ")");
     }
+    // Times past the limit (or not numbers) would overflow the count of cycles.
+    const auto timeOk = [](double s) { return s < 0 || s <= kMaxTimeS; };
+    if (!timeOk(options_.haltAfterS) || !timeOk(options_.vanishAfterS)
+        || !(std::abs(options_.delayMs) <= kMaxTimeS * 1000) || !(std::abs(options_.splitGapMs) <= kMaxTimeS * 1000)) {
+        throw std::invalid_argument("a fault time is out of range (at most " + std::to_string(static_cast<long>(kMaxTimeS))
+                                    + " s)");
+    }
     for (std::size_t i = 0; i < n; ++i) {
         const int index = options_.controllers[i];
         if (index < 0 || index > 15) {
@@ -70,6 +77,7 @@ std::string Bridge::receive(std::string_view bytes, double now) {
 std::string Bridge::advance(double now) {
     if (vanished(now)) {
         pending_.clear();
+        pendingBytes_ = 0;
         return {};
     }
     moveModels(now);
@@ -104,7 +112,14 @@ void Bridge::queueReply(std::string reply, double now) {
         // Keep the queue in order of time, first come first out among equals.
         const auto pos = std::upper_bound(pending_.begin(), pending_.end(), when,
                                           [](double t, const Pending& p) { return t < p.due; });
+        pendingBytes_ += bytes.size();
         pending_.insert(pos, Pending{when, std::move(bytes)});
+        // A tool that floods a slow line must not make us grow without end:
+        // the oldest replies go, as a full bridge buffer loses them.
+        while (pendingBytes_ > kMaxPendingBytes) {
+            pendingBytes_ -= pending_.front().bytes.size();
+            pending_.erase(pending_.begin());
+        }
     };
     if (options_.split && reply.size() >= 2) {
         const auto half = reply.size() / 2;
@@ -120,6 +135,7 @@ std::string Bridge::takeDue(double now) {
     auto it = pending_.begin();
     while (it != pending_.end() && it->due <= now + kEpsilon) {
         out += it->bytes;
+        pendingBytes_ -= it->bytes.size();
         ++it;
     }
     pending_.erase(pending_.begin(), it);

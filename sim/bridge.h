@@ -3,6 +3,7 @@
 // its own: the caller gives the time with every call.
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -35,6 +36,11 @@ public:
     // falls due, a halt or the vanishing); infinity when nothing is planned.
     double nextEvent() const;
     const Options& options() const { return options_; }
+    // Bytes of the replies queued for later (delayed or split), at most kMaxPendingBytes.
+    std::size_t pendingBytes() const { return pendingBytes_; }
+    static constexpr std::size_t kMaxPendingBytes = 64 * 1024;
+    // Longest time option the bridge takes (seconds): whole cycles of it fit 64 bits.
+    static constexpr double kMaxTimeS = 1e6;
     // Called with every frame body taken from the line (for qvnsim's log).
     void setFrameLog(std::function<void(std::string_view body)> log) { log_ = std::move(log); }
 
@@ -57,7 +63,8 @@ private:
     Random faults_;
     FrameReader reader_;
     std::map<int, std::unique_ptr<Controller>> controllers_;
-    std::vector<Pending> pending_;
+    std::deque<Pending> pending_; // in order of time
+    std::size_t pendingBytes_ = 0;
     std::function<void(std::string_view)> log_;
 };
 

@@ -26,6 +26,39 @@ std::optional<double> realNumber(const std::string& text) {
     return v;
 }
 
+struct Range {
+    const char* option;
+    const char* what;
+    double low;
+    double high;
+};
+
+// The real-valued options. Times stop at about eleven days, far beyond any
+// test and well inside what the simulator counts in 1 ms cycles.
+constexpr Range kRanges[] = {
+    {"--drop", "a share", 0, 1},
+    {"--garble", "a share", 0, 1},
+    {"--delay", "milliseconds", 0, 60'000},
+    {"--halt-after", "seconds", 0, 1'000'000},
+    {"--vanish-after", "seconds", 0, 1'000'000},
+    {"--sensor", "a level", 0, 1023},
+};
+
+const Range& rangeOf(const std::string& option) {
+    for (const Range& r : kRanges) {
+        if (option == r.option) return r;
+    }
+    return kRanges[0]; // not reached: the caller names only these
+}
+
+std::string number(double v) {
+    std::ostringstream out;
+    out << std::fixed;
+    out.precision(0);
+    out << v;
+    return out.str();
+}
+
 std::vector<std::string> splitList(const std::string& text) {
     std::vector<std::string> items;
     std::string item;
@@ -52,17 +85,18 @@ std::string usageText() {
            "  --seed N             seed of the noise and of the faults; the same seed and the\n"
            "                       same commands replay the same run (default 1)\n"
            "  --drop P             drop this share of the replies, 0 to 1\n"
-           "  --delay MS           send every reply this many milliseconds late\n"
+           "  --delay MS           send every reply this many milliseconds late (up to 60000)\n"
            "  --split              send every reply in two halves, 30 ms apart\n"
            "  --garble P           garble one byte in this share of the replies, 0 to 1\n"
-           "  --halt-after S       every controller halts with \"E\" after S seconds\n"
-           "  --vanish-after S     the device disappears after S seconds (a pulled cable)\n"
+           "  --halt-after S       every controller halts with \"E\" after S seconds (up to 1000000)\n"
+           "  --vanish-after S     the device disappears after S seconds (a pulled cable;\n"
+           "                       up to 1000000)\n"
            "  --sensor LEVEL       mean sensor value, 0 to 1023 (default 512)\n"
            "  --quiet              print nothing but errors (default: the start line and\n"
            "                       every command other than the status requests)\n"
            "  --help               this text\n"
            "\n"
-           "It runs until SIGINT (Ctrl-C) or SIGTERM, then removes its link.\n";
+           "It runs until SIGINT (Ctrl-C), SIGTERM, SIGHUP or SIGQUIT, then removes its link.\n";
 }
 
 ParseResult parseCommandLine(const std::vector<std::string>& args) {
@@ -124,18 +158,19 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
             } else {
                 const auto x = realNumber(v);
                 if (!x) return fail(opt + " wants a number, not \"" + v + "\"");
-                const bool share = opt == "--drop" || opt == "--garble";
-                if (share && (*x < 0 || *x > 1)) return fail(opt + " wants a share from 0 to 1, not \"" + v + "\"");
-                if (!share && *x < 0) return fail(opt + " wants a value from 0 up, not \"" + v + "\"");
+                // Every value is checked against its range before it is used:
+                // times become whole cycles and timeouts later.
+                const Range& r = rangeOf(opt);
+                if (*x < r.low || *x > r.high) {
+                    return fail(opt + " wants " + r.what + " from " + number(r.low) + " to " + number(r.high)
+                                + ", not \"" + v + "\"");
+                }
                 if (opt == "--drop") line.options.drop = *x;
                 else if (opt == "--garble") line.options.garble = *x;
                 else if (opt == "--delay") line.options.delayMs = *x;
                 else if (opt == "--halt-after") line.options.haltAfterS = *x;
                 else if (opt == "--vanish-after") line.options.vanishAfterS = *x;
-                else {
-                    if (*x > 1023) return fail("--sensor wants a level from 0 to 1023, not \"" + v + "\"");
-                    line.options.sensorLevel = *x;
-                }
+                else line.options.sensorLevel = *x;
             }
         } else {
             return fail("unknown option \"" + opt + "\" (qvnsim --help lists them)");

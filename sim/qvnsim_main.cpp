@@ -49,20 +49,21 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    // Block the stop signals except inside ppoll, so none is lost between checks.
+    // Block the stop signals except inside ppoll, so none is lost between
+    // checks. A closed terminal (SIGHUP) and Ctrl-\ (SIGQUIT) stop it as
+    // cleanly as Ctrl-C: a stale link would lead the tool to whatever
+    // program gets that pseudo-terminal next.
+    const int stopSignalList[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
+    for (int sig : stopSignalList) sigaddset(&stopSignals, sig);
     sigset_t waitMask;
     sigprocmask(SIG_BLOCK, &stopSignals, &waitMask);
-    sigdelset(&waitMask, SIGINT);
-    sigdelset(&waitMask, SIGTERM);
+    for (int sig : stopSignalList) sigdelset(&waitMask, sig);
     struct sigaction action {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (int sig : stopSignalList) sigaction(sig, &action, nullptr);
 
     const std::string portsDir = line.portsDir ? *line.portsDir : serial::portFolder();
     const double start = monotonicNow();

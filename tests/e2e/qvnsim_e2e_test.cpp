@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -160,6 +161,8 @@ TEST_F(QvnsimProgram, HelpAndBadOptions) {
         {{"--help"}, 0, "--vanish-after S"},
         {{"--controllers", "1,99"}, 2, "qvnsim: --controllers wants numbers from 0 to 15, not \"99\""},
         {{"--bogus"}, 2, "qvnsim: unknown option \"--bogus\""},
+        // Refused before any conversion, not cut into a wrong time.
+        {{"--halt-after", "1e19"}, 2, "qvnsim: --halt-after wants seconds from 0 to 1000000, not \"1e19\""},
     };
     for (const auto& c : cases) {
         Child r = start(c.args);
@@ -171,16 +174,22 @@ TEST_F(QvnsimProgram, HelpAndBadOptions) {
     }
 }
 
-TEST_F(QvnsimProgram, SigintAlsoEndsItCleanly) {
-    run = start({"--quiet", "--com", "97", "--ports-dir", ports.string()});
-    ASSERT_GT(run.pid, 0);
-    for (int i = 0; i < 300 && !fs::is_symlink(ports / "COM97"); ++i) std::this_thread::sleep_for(10ms);
-    ASSERT_TRUE(fs::is_symlink(ports / "COM97"));
-    ::kill(run.pid, SIGINT);
-    EXPECT_EQ(waitExit(run.pid, 3000ms), 0);
-    run.pid = -1;
-    EXPECT_FALSE(fs::exists(fs::symlink_status(ports / "COM97")));
-    EXPECT_EQ(readUntil(run.out, "never", 100ms), "") << "--quiet prints nothing";
+// Ctrl-C, a closed terminal and Ctrl-\ end it as SIGTERM does: the link goes.
+TEST_F(QvnsimProgram, EveryStopSignalEndsItCleanly) {
+    for (const int sig : {SIGINT, SIGHUP, SIGQUIT}) {
+        SCOPED_TRACE(strsignal(sig));
+        run = start({"--quiet", "--com", "97", "--ports-dir", ports.string()});
+        ASSERT_GT(run.pid, 0);
+        for (int i = 0; i < 300 && !fs::is_symlink(ports / "COM97"); ++i) std::this_thread::sleep_for(10ms);
+        ASSERT_TRUE(fs::is_symlink(ports / "COM97"));
+        ::kill(run.pid, sig);
+        EXPECT_EQ(waitExit(run.pid, 3000ms), 0);
+        run.pid = -1;
+        EXPECT_FALSE(fs::exists(fs::symlink_status(ports / "COM97")));
+        EXPECT_EQ(readUntil(run.out, "never", 100ms), "") << "--quiet prints nothing";
+        ::close(run.out);
+        run.out = -1;
+    }
 }
 
 } // namespace

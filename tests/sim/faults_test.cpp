@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 
 #include "sim_session.h"
@@ -40,6 +41,32 @@ TEST(Faults, DelayedReplyComesWhenDue) {
     EXPECT_DOUBLE_EQ(s.bridge.nextEvent(), 1.05);
     EXPECT_EQ(s.bridge.advance(1.05), "OK#");
     EXPECT_EQ(s.bridge.advance(2.0), "");
+}
+
+// A tool that floods a line with long-delayed replies: the queue stays bounded,
+// keeps the newest replies and still delivers them whole when due.
+TEST(Faults, DelayedRepliesAreBounded) {
+    Session s(withFaults([](qvnsim::Options& o) { o.delayMs = 60'000; }));
+    std::string frames;
+    for (int i = 0; i < 400; ++i) frames += ":@&Q0#";
+    for (int round = 0; round < 100; ++round) {
+        EXPECT_EQ(s.bridge.receive(frames, 1.0 + round * 0.001), "");
+        ASSERT_LE(s.bridge.pendingBytes(), qvnsim::Bridge::kMaxPendingBytes);
+    }
+    EXPECT_GT(s.bridge.pendingBytes(), qvnsim::Bridge::kMaxPendingBytes - 3);
+    // The newest are kept: of 100 rounds of 1200 bytes the first 45 are gone.
+    EXPECT_GT(s.bridge.nextEvent(), 61.04);
+    const std::string due = s.bridge.advance(62.0);
+    EXPECT_EQ(due.size() % 3, 0u);
+    EXPECT_EQ(due.substr(0, 6), "OK#OK#");
+    EXPECT_EQ(s.bridge.pendingBytes(), 0u);
+}
+
+TEST(Faults, FaultTimesOutOfRangeAreRefused) {
+    for (auto set : {+[](qvnsim::Options& o) { o.haltAfterS = 1e19; }, +[](qvnsim::Options& o) { o.vanishAfterS = 2e6; },
+                     +[](qvnsim::Options& o) { o.delayMs = 1e300; }}) {
+        EXPECT_THROW(qvnsim::Bridge(withFaults(set), 0), std::invalid_argument);
+    }
 }
 
 TEST(Faults, SplitReplyArrivesInTwoPartsWithAGap) {
