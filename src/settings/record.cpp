@@ -138,16 +138,21 @@ bool readRecordFile(const std::string& path, TMYSETTINGS& rec)
         n += static_cast<std::size_t>(got);
     }
     ::close(fd);
+    readRecordBytes(std::string_view(reinterpret_cast<const char*>(bytes), n), rec);
+    return true;
+}
 
+void readRecordBytes(std::string_view bytes, TMYSETTINGS& rec)
+{
+    const std::size_t n = bytes.size() < kRecordFileSize ? bytes.size() : kRecordFileSize;
     std::int32_t* w = words(rec);
     // Little-endian words; a trailing partial word replaces only its low bytes.
     for (std::size_t i = 0; i < n; ++i) {
         auto u = static_cast<std::uint32_t>(w[i / 4]);
         unsigned shift = static_cast<unsigned>(i % 4) * 8;
-        u = (u & ~(0xFFu << shift)) | (static_cast<std::uint32_t>(bytes[i]) << shift);
+        u = (u & ~(0xFFu << shift)) | (static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i])) << shift);
         w[i / 4] = static_cast<std::int32_t>(u);
     }
-    return true;
 }
 
 std::string recordFileBytes(const TMYSETTINGS& rec)

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "settings/atomic_file.h"
 
@@ -77,6 +78,10 @@ TMYSETTINGS defaultSettings();
 // first bytes of the record, the rest keeps its contents. Returns false and
 // leaves `rec` untouched when the file cannot be opened or read.
 bool readRecordFile(const std::string& path, TMYSETTINGS& rec);
+
+// What readRecordFile does with the bytes it read: the first min(size, 240)
+// replace the first bytes of the record.
+void readRecordBytes(std::string_view bytes, TMYSETTINGS& rec);
 
 // Raised when a record file cannot be written; the previous file is intact.
 class RecordWriteError : public FileWriteError {
