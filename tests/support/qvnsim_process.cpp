@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -28,7 +29,7 @@ QvnsimProcess::QvnsimProcess(const std::string& program, const std::string& port
     }
     // Ready once its link is there.
     const auto link = std::filesystem::path(portsDir) / "COM99";
-    for (int i = 0; i < 200 && !std::filesystem::exists(std::filesystem::symlink_status(link)); ++i)
+    for (int i = 0; i < 500 && !std::filesystem::exists(std::filesystem::symlink_status(link)); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 
@@ -67,4 +68,27 @@ bool runUntil(const std::function<bool()>& done, int timeoutMs)
         runFor(20);
     }
     return true;
+}
+
+long long msTaken(const std::function<void()>& action)
+{
+    const auto start = std::chrono::steady_clock::now();
+    action();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+}
+
+LoopWatch::LoopWatch()
+{
+    timer_.setInterval(20);
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+        const auto now = std::chrono::steady_clock::now();
+        if (last_) longest_ = std::max(longest_, now - *last_);
+        last_ = now;
+    });
+    timer_.start();
+}
+
+long long LoopWatch::longestGapMs() const
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(longest_).count();
 }

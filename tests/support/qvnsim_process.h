@@ -2,11 +2,14 @@
 // Pieces of the end-to-end tests: the qvnsim program as a child process, a
 // platform that really sleeps, and the event loop run for a while.
 
+#include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include <QStringList>
+#include <QTimer>
 #include <sys/types.h>
 
 #include "app/platform.h"
@@ -43,3 +46,19 @@ void runFor(int ms);
 
 // Runs the event loop until `done` holds or `timeoutMs` has passed; whether it holds.
 bool runUntil(const std::function<bool()>& done, int timeoutMs);
+
+// Milliseconds `action` took.
+long long msTaken(const std::function<void()>& action);
+
+// Watches the event loop while it runs: a timer that should fire every 20 ms
+// records the longest gap between two of its firings.
+class LoopWatch {
+public:
+    LoopWatch();
+    long long longestGapMs() const;
+
+private:
+    QTimer timer_;
+    std::optional<std::chrono::steady_clock::time_point> last_;
+    std::chrono::steady_clock::duration longest_{};
+};
