@@ -11,7 +11,7 @@ bool setBaudRate(int fd, unsigned baud)
     if (ioctl(fd, TCGETS2, &tio) != 0)
         return false;
     // BOTHER for both directions; the input speed follows the output speed.
-    tio.c_cflag &= ~(CBAUD | (CBAUD << IBSHIFT));
+    tio.c_cflag &= ~static_cast<unsigned>(CBAUD | (CBAUD << IBSHIFT));
     tio.c_cflag |= BOTHER | (BOTHER << IBSHIFT);
     tio.c_ispeed = baud;
     tio.c_ospeed = baud;
