@@ -12,11 +12,11 @@ PACKAGES := cmake make g++ pkg-config \
 	libgtest-dev libgmock-dev googletest libbenchmark-dev \
 	fonts-dejavu-core \
 	dpkg-dev desktop-file-utils appstream man-db \
-	clang libclang-rt-14-dev llvm
+	clang libclang-rt-14-dev llvm clang-format
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: deps build test run bench sanitize package icons clean
+.PHONY: deps build test run bench sanitize package icons format format-check clean
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do \
@@ -61,6 +61,15 @@ sanitize: deps
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZARPO_FUZZ=ON
 	cmake --build build-fuzz -j$(JOBS) --target fuzz_targets
 	ctest --test-dir build-fuzz -L fuzz --output-on-failure -j$(JOBS)
+
+# The house style of .clang-format: applied, or checked without a change.
+FORMAT_FILES = $(shell find src sim tune tests bench \( -name '*.cpp' -o -name '*.h' \) -print | sort)
+
+format: deps
+	clang-format -i $(FORMAT_FILES)
+
+format-check: deps
+	clang-format --dry-run --Werror $(FORMAT_FILES)
 
 # The .deb of the three programs, in $(BUILD_DIR)/.
 package: deps build

@@ -15,8 +15,9 @@ struct EnabledRow {
     bool enabled;
 };
 
-// The controls a step sets and the state it gives each. After Activate,
-// ButtonUpdateSlew is left to slewingModeClick and is not in the table.
+// The controls a step sets and the state it gives each. ButtonUpdateSlew is
+// left out of the rows for Activate: slewingModeClick sets it after ACTIVATE
+// from the slewing mode chosen.
 std::vector<EnabledRow> enabledTable(TForm1& form, Step step);
 
 void applyEnabled(TForm1& form, Step step);
