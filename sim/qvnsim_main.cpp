@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "cli.h"
-#include "pty_device.h"
+#include "pty_bridge.h"
 #include "serial/portnames.h"
 
 namespace {
@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
     const std::string portsDir = line.portsDir ? *line.portsDir : serial::portFolder();
     const double start = monotonicNow();
     try {
-        qvnsim::PtyDevice device(line.com, portsDir, line.options, 0);
+        qvnsim::PtyBridge device(line.com, portsDir, line.options, 0);
         if (!line.quiet) {
             device.bridge().setFrameLog([](std::string_view body) {
                 if (!isStatusRequest(body) || body == "@&Q0") std::cout << "qvnsim: :" << body << "#" << std::endl;

@@ -22,10 +22,10 @@ void SimWindowTest::TearDown()
     sim.reset();
 }
 
-qvnsim::PtyDevice& SimWindowTest::simulator(qvnsim::Options options)
+qvnsim::PtyBridge& SimWindowTest::simulator(qvnsim::Options options)
 {
     sim.reset();
-    sim = std::make_unique<qvnsim::PtyDevice>(kPort, work.portFolder(), options, 0.0);
+    sim = std::make_unique<qvnsim::PtyBridge>(kPort, work.portFolder(), options, 0.0);
     sim->bridge().setFrameLog([this](std::string_view body) {
         if (body.find("&Q") == std::string_view::npos || body == "@&Q0")
             frames << QString::fromLatin1(body.data(), int(body.size()));

@@ -9,7 +9,7 @@
 
 #include <QStringList>
 
-#include "sim/pty_device.h"
+#include "sim/pty_bridge.h"
 #include "window_fixture.h"
 
 class SimWindowTest : public WindowTest {
@@ -18,7 +18,7 @@ protected:
     void TearDown() override;
 
     // (Re)starts the simulator; its link goes with the old one.
-    qvnsim::PtyDevice& simulator(qvnsim::Options options = {});
+    qvnsim::PtyBridge& simulator(qvnsim::Options options = {});
     void connect();
     // Address item and poll rate item; the rate "8" gives delay100 60 and delay150 100.
     void activate(int address = 1, const QString& rate = QStringLiteral("8"));
@@ -33,7 +33,7 @@ protected:
     // Forgets what was recorded so far.
     void clearRecords();
 
-    std::unique_ptr<qvnsim::PtyDevice> sim;
+    std::unique_ptr<qvnsim::PtyBridge> sim;
     QStringList frames;
     std::vector<bool> timerAtSleep;
 };

@@ -17,7 +17,7 @@
 
 #include "controller/states.h"
 #include "pty_device.h"
-#include "sim/pty_device.h"
+#include "sim/pty_bridge.h"
 #include "serial/serial.h"
 #include "window_fixture.h"
 
@@ -67,10 +67,10 @@ protected:
     }
 
     // The simulated bridge on COM99, pumped by every sleep of the window.
-    qvnsim::PtyDevice& simulator(qvnsim::Options options = {})
+    qvnsim::PtyBridge& simulator(qvnsim::Options options = {})
     {
         sim.reset();  // its link goes with it
-        sim = std::make_unique<qvnsim::PtyDevice>(kPort, work.portFolder(), options, 0.0);
+        sim = std::make_unique<qvnsim::PtyBridge>(kPort, work.portFolder(), options, 0.0);
         // Every frame but the status requests of the poll.
         sim->bridge().setFrameLog([this](std::string_view body) {
             if (body.find("&Q") == std::string_view::npos || body == "@&Q0")
@@ -112,7 +112,7 @@ protected:
 
     QStringList consoleLines() const { return form->Memo1->toPlainText().split('\n'); }
 
-    std::unique_ptr<qvnsim::PtyDevice> sim;
+    std::unique_ptr<qvnsim::PtyBridge> sim;
     std::unique_ptr<ScriptedDevice> dev;
     QStringList frames;
 };

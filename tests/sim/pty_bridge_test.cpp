@@ -13,13 +13,13 @@
 #include <fstream>
 #include <string>
 
-#include "pty_device.h"
+#include "pty_bridge.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class PtyDeviceTest : public ::testing::Test {
+class PtyBridgeTest : public ::testing::Test {
 protected:
     void SetUp() override {
         char pattern[] = "/tmp/qvnsim-pty-XXXXXX";
@@ -54,8 +54,8 @@ protected:
     fs::path root, ports;
 };
 
-TEST_F(PtyDeviceTest, LinksItselfAndAnswersThroughTheSlave) {
-    qvnsim::PtyDevice device(42, ports.string(), {}, 0);
+TEST_F(PtyBridgeTest, LinksItselfAndAnswersThroughTheSlave) {
+    qvnsim::PtyBridge device(42, ports.string(), {}, 0);
     const fs::path link = ports / "COM42";
     ASSERT_TRUE(fs::is_symlink(link));
     EXPECT_EQ(fs::read_symlink(link), device.slavePath());
@@ -74,21 +74,21 @@ TEST_F(PtyDeviceTest, LinksItselfAndAnswersThroughTheSlave) {
     ::close(fd);
 }
 
-TEST_F(PtyDeviceTest, ReplacesAStaleLinkAndRemovesItsOwnAtTheEnd) {
+TEST_F(PtyBridgeTest, ReplacesAStaleLinkAndRemovesItsOwnAtTheEnd) {
     fs::create_directories(ports);
     fs::create_symlink("/dev/pts/nonexistent", ports / "COM99");
     {
-        qvnsim::PtyDevice device(99, ports.string(), {}, 0);
+        qvnsim::PtyBridge device(99, ports.string(), {}, 0);
         EXPECT_EQ(fs::read_symlink(ports / "COM99"), device.slavePath());
     }
     EXPECT_FALSE(fs::exists(fs::symlink_status(ports / "COM99")));
 }
 
-TEST_F(PtyDeviceTest, RefusesToReplaceSomethingThatIsNotALink) {
+TEST_F(PtyBridgeTest, RefusesToReplaceSomethingThatIsNotALink) {
     fs::create_directories(ports);
     std::ofstream(ports / "COM5") << "the user's file";
     try {
-        qvnsim::PtyDevice device(5, ports.string(), {}, 0);
+        qvnsim::PtyBridge device(5, ports.string(), {}, 0);
         ADD_FAILURE() << "replaced a file";
     } catch (const std::runtime_error& e) {
         EXPECT_NE(std::string(e.what()).find("not a link"), std::string::npos) << e.what();
@@ -99,16 +99,16 @@ TEST_F(PtyDeviceTest, RefusesToReplaceSomethingThatIsNotALink) {
     EXPECT_EQ(text, "the user's file");
 }
 
-TEST_F(PtyDeviceTest, BadPortNumbersAreRefused) {
+TEST_F(PtyBridgeTest, BadPortNumbersAreRefused) {
     for (const int n : {0, 100, -3}) {
-        EXPECT_THROW(qvnsim::PtyDevice(n, ports.string(), {}, 0), std::runtime_error) << n;
+        EXPECT_THROW(qvnsim::PtyBridge(n, ports.string(), {}, 0), std::runtime_error) << n;
     }
 }
 
-TEST_F(PtyDeviceTest, VanishingClosesTheLineAndTheLink) {
+TEST_F(PtyBridgeTest, VanishingClosesTheLineAndTheLink) {
     qvnsim::Options o;
     o.vanishAfterS = 1;
-    qvnsim::PtyDevice device(7, ports.string(), o, 0);
+    qvnsim::PtyBridge device(7, ports.string(), o, 0);
     const int fd = openSlave(device.slavePath());
     ASSERT_GE(fd, 0);
     device.pump(0.5);

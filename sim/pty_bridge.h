@@ -1,5 +1,6 @@
 #pragma once
-// The bridge on a pseudo-terminal, linked as "COM<n>" in a port folder.
+// The simulated bridge serving the master side of a pseudo-terminal whose
+// slave is linked as "COM<n>" in a port folder: the tool opens the slave.
 
 #include <string>
 
@@ -7,14 +8,14 @@
 
 namespace qvnsim {
 
-class PtyDevice {
+class PtyBridge {
 public:
     // Opens a pty (master raw), links "COM<n>" in `portsDir` (replacing a stale link; creating the folder) to the slave path.
     // Throws std::runtime_error with a readable message when it cannot.
-    PtyDevice(int comNumber, const std::string& portsDir, Options options, double now);
-    ~PtyDevice();                        // removes the link, closes the master
-    PtyDevice(const PtyDevice&) = delete;
-    PtyDevice& operator=(const PtyDevice&) = delete;
+    PtyBridge(int comNumber, const std::string& portsDir, Options options, double now);
+    ~PtyBridge();                        // removes the link, closes the master
+    PtyBridge(const PtyBridge&) = delete;
+    PtyBridge& operator=(const PtyBridge&) = delete;
 
     const std::string& slavePath() const { return slavePath_; }
     const std::string& linkPath() const { return linkPath_; }

@@ -1,4 +1,4 @@
-#include "pty_device.h"
+#include "pty_bridge.h"
 
 #include <cerrno>
 #include <cstring>
@@ -22,7 +22,7 @@ std::runtime_error failure(const std::string& what) {
 
 } // namespace
 
-PtyDevice::PtyDevice(int comNumber, const std::string& portsDir, Options options, double now)
+PtyBridge::PtyBridge(int comNumber, const std::string& portsDir, Options options, double now)
     : bridge_(std::move(options), now) {
     if (comNumber < 1 || comNumber > 99) {
         throw std::runtime_error("COM" + std::to_string(comNumber) + " is not a port name (COM1 to COM99)");
@@ -73,13 +73,13 @@ PtyDevice::PtyDevice(int comNumber, const std::string& portsDir, Options options
     }
 }
 
-PtyDevice::~PtyDevice() {
+PtyBridge::~PtyBridge() {
     removeLink();
     if (slaveHold_ >= 0) ::close(slaveHold_);
     if (master_ >= 0) ::close(master_);
 }
 
-void PtyDevice::removeLink() {
+void PtyBridge::removeLink() {
     if (linkPath_.empty()) return;
     // Only our own link: another simulator may have taken the name since.
     std::error_code ec;
@@ -88,7 +88,7 @@ void PtyDevice::removeLink() {
     linkPath_.clear();
 }
 
-void PtyDevice::vanish() {
+void PtyBridge::vanish() {
     if (master_ < 0) return;
     removeLink();
     if (slaveHold_ >= 0) ::close(slaveHold_);
@@ -98,7 +98,7 @@ void PtyDevice::vanish() {
     unsent_.clear();
 }
 
-void PtyDevice::pump(double now) {
+void PtyBridge::pump(double now) {
     if (master_ < 0) return;
     if (bridge_.vanished(now)) {
         vanish();
@@ -119,7 +119,7 @@ void PtyDevice::pump(double now) {
     write(out);
 }
 
-void PtyDevice::write(const std::string& bytes) {
+void PtyBridge::write(const std::string& bytes) {
     unsent_ += bytes;
     while (!unsent_.empty()) {
         const ssize_t n = ::write(master_, unsent_.data(), unsent_.size());
