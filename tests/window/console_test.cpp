@@ -4,7 +4,7 @@
 
 #include <QScrollBar>
 
-#include "pty_device.h"
+#include "pty_master_port.h"
 #include "serial/serial.h"
 #include "window_fixture.h"
 
@@ -55,7 +55,7 @@ TEST_F(ConsoleTest, IsReadOnlyKeepsEveryLineAndFollowsTheEnd)
 
 TEST_F(ConsoleTest, SenderFramesWritesEchoesAndPauses)
 {
-    PtyDevice device(work.portFolder(), 8);
+    PtyMasterPort device(work.portFolder(), 8);
     ASSERT_TRUE(serial::openComPort(device.portName()));
     ASSERT_TRUE(serial::setupComPort("57600", 25, [](const std::string&) {}));
     std::string received;

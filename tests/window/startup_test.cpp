@@ -7,7 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "pty_device.h"
+#include "pty_master_port.h"
 #include "serial/serial.h"
 #include "settings/record.h"
 #include "window_fixture.h"
@@ -260,7 +260,7 @@ TEST_F(StartupTest, CloseThatCannotWriteTheFileIsReportedAndStaysOpen)
 TEST_F(StartupTest, CloseWhileConnectedReleasesTheControllerAtTheStartUpAddress)
 {
     TForm1& f = start();
-    PtyDevice device(work.portFolder(), 5);
+    PtyMasterPort device(work.portFolder(), 5);
     ASSERT_TRUE(serial::openComPort(device.portName()));
     ASSERT_TRUE(serial::setupComPort("57600", 25, [](const std::string&) {}));
     f.isPortOpen = true;
@@ -287,7 +287,7 @@ TEST_F(StartupTest, CloseWhileConnectedReleasesTheControllerAtTheStartUpAddress)
 TEST_F(StartupTest, SecondCloseAfterAFailedOneSendsNothingMore)
 {
     TForm1& f = start();
-    PtyDevice device(work.portFolder(), 6);
+    PtyMasterPort device(work.portFolder(), 6);
     ASSERT_TRUE(serial::openComPort(device.portName()));
     ASSERT_TRUE(serial::setupComPort("57600", 25, [](const std::string&) {}));
     f.isPortOpen = true;

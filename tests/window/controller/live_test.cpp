@@ -16,7 +16,7 @@
 #include <QTest>
 
 #include "controller/states.h"
-#include "pty_device.h"
+#include "pty_master_port.h"
 #include "sim/pty_bridge.h"
 #include "serial/serial.h"
 #include "window_fixture.h"
@@ -46,7 +46,7 @@ public:
     std::string received;
 
 private:
-    PtyDevice pty_;
+    PtyMasterPort pty_;
     const std::string none_;
 };
 

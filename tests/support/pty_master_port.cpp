@@ -1,4 +1,4 @@
-#include "pty_device.h"
+#include "pty_master_port.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -7,7 +7,7 @@
 
 #include <stdexcept>
 
-PtyDevice::PtyDevice(const std::string& portFolder, int n) : n_(n)
+PtyMasterPort::PtyMasterPort(const std::string& portFolder, int n) : n_(n)
 {
     master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0)
@@ -21,14 +21,14 @@ PtyDevice::PtyDevice(const std::string& portFolder, int n) : n_(n)
         throw std::runtime_error("cannot link " + link_);
 }
 
-PtyDevice::~PtyDevice()
+PtyMasterPort::~PtyMasterPort()
 {
     ::unlink(link_.c_str());
     if (master_ >= 0)
         ::close(master_);
 }
 
-std::string PtyDevice::readAll()
+std::string PtyMasterPort::readAll()
 {
     std::string out;
     char buf[256];
@@ -44,7 +44,7 @@ std::string PtyDevice::readAll()
     return out;
 }
 
-void PtyDevice::write(const std::string& bytes)
+void PtyMasterPort::write(const std::string& bytes)
 {
     if (::write(master_, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
         throw std::runtime_error("short write to the pseudo-terminal");

@@ -1,16 +1,17 @@
 #pragma once
-// A pseudo-terminal linked as "COMn" in the port folder: the test holds the
-// device side (the master) and reads what the program wrote to the port.
+// A pseudo-terminal linked as "COMn" in the port folder, whose master side the
+// test holds: it reads what the program wrote to the port and writes the
+// device's answers.
 
 #include <string>
 
-class PtyDevice {
+class PtyMasterPort {
 public:
     // Creates the terminal and the link `portFolder` + "COM" + n.
-    PtyDevice(const std::string& portFolder, int n);
-    ~PtyDevice();
-    PtyDevice(const PtyDevice&) = delete;
-    PtyDevice& operator=(const PtyDevice&) = delete;
+    PtyMasterPort(const std::string& portFolder, int n);
+    ~PtyMasterPort();
+    PtyMasterPort(const PtyMasterPort&) = delete;
+    PtyMasterPort& operator=(const PtyMasterPort&) = delete;
 
     std::string portName() const { return "COM" + std::to_string(n_); }
     // Everything written by the program and not read yet.
