@@ -10,14 +10,12 @@
 #include <string>
 #include <string_view>
 
+#include "record_words.h"
 #include "settings/record.h"
 
 namespace {
 
 constexpr unsigned char kFill = 0x5A;
-
-// The word as the file's four bytes give it, independent of the host's order.
-std::uint32_t littleEndian(const std::uint8_t* b) { return b[0] | b[1] << 8 | b[2] << 16 | std::uint32_t{b[3]} << 24; }
 
 std::uint32_t wordAt(const settings::TMYSETTINGS& rec, std::size_t i)
 {
@@ -39,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 0; i < words; ++i) {
         std::uint8_t expect[4];
         for (std::size_t b = 0; b < 4; ++b) expect[b] = 4 * i + b < n ? data[4 * i + b] : kFill;
-        if (wordAt(rec, i) != littleEndian(expect)) std::abort();
+        if (wordAt(rec, i) != record_words::littleEndian(expect)) std::abort();
     }
 
     // Written and read again: the 49 fields come back, the file is 240

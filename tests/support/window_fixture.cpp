@@ -1,10 +1,10 @@
 #include "window_fixture.h"
 
-#include <cstdlib>
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+
+#include <stdexcept>
 
 TempWorkDir::TempWorkDir()
 {
@@ -12,22 +12,14 @@ TempWorkDir::TempWorkDir()
         throw std::runtime_error("cannot create a temporary folder");
     oldCwd_ = QDir::currentPath();
     QDir::setCurrent(dir_.path());
-    if (const char* x = std::getenv("XDG_CONFIG_HOME")) {
-        hadXdg_ = true;
-        oldXdg_ = x;
-    }
     const QString xdg = dir_.filePath(QStringLiteral("config"));
     QDir().mkpath(xdg + QStringLiteral("/ZARPO/ports"));
-    setenv("XDG_CONFIG_HOME", xdg.toLocal8Bit().constData(), 1);
+    xdg_.set(xdg.toLocal8Bit().toStdString());
 }
 
 TempWorkDir::~TempWorkDir()
 {
     QDir::setCurrent(oldCwd_);
-    if (hadXdg_)
-        setenv("XDG_CONFIG_HOME", oldXdg_.c_str(), 1);
-    else
-        unsetenv("XDG_CONFIG_HOME");
 }
 
 std::string TempWorkDir::portFolder() const

@@ -12,6 +12,7 @@
 
 #include "app/TForm1.h"
 #include "fake_platform.h"
+#include "scoped_env.h"
 
 // Readable QString values in test failures.
 inline void PrintTo(const QString& s, std::ostream* os)
@@ -36,8 +37,7 @@ public:
 private:
     QTemporaryDir dir_;
     QString oldCwd_;
-    std::string oldXdg_;
-    bool hadXdg_ = false;
+    ScopedEnv xdg_{"XDG_CONFIG_HOME"};
 };
 
 // Lets the event loop run until the window's start-up has run (at most once).

@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "record_words.h"
+
 using namespace settings;
 namespace fs = std::filesystem;
 
@@ -24,14 +26,6 @@ void writeAll(const fs::path& p, const std::string& bytes)
 {
     std::ofstream out(p, std::ios::binary);
     out << bytes;
-}
-
-std::int32_t wordAt(const std::string& bytes, std::size_t index)
-{
-    std::uint32_t u = 0;
-    for (unsigned b = 0; b < 4; ++b)
-        u |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[index * 4 + b])) << (8 * b);
-    return static_cast<std::int32_t>(u);
 }
 
 // Bytes 0, 1, 2, ... n-1 (mod 256): every word read from it is recognisable.
@@ -63,13 +57,13 @@ TEST(Record, DefaultsWrittenGiveTheKnownWords)
 {
     std::string bytes = recordFileBytes(defaultSettings());
     ASSERT_EQ(bytes.size(), 240u);
-    EXPECT_EQ(wordAt(bytes, 0), 1);
-    EXPECT_EQ(wordAt(bytes, 1), 57600);
-    EXPECT_EQ(wordAt(bytes, 6), 7);
-    EXPECT_EQ(wordAt(bytes, 11), 40000);     // sidereal speed in thousandths
-    EXPECT_EQ(wordAt(bytes, 43), 12000000);  // stepper maximum speed
-    EXPECT_EQ(wordAt(bytes, 48), 0);
-    for (std::size_t w = 49; w < 60; ++w) EXPECT_EQ(wordAt(bytes, w), 0) << w;
+    EXPECT_EQ(record_words::word(bytes, 0), 1);
+    EXPECT_EQ(record_words::word(bytes, 1), 57600);
+    EXPECT_EQ(record_words::word(bytes, 6), 7);
+    EXPECT_EQ(record_words::word(bytes, 11), 40000);     // sidereal speed in thousandths
+    EXPECT_EQ(record_words::word(bytes, 43), 12000000);  // stepper maximum speed
+    EXPECT_EQ(record_words::word(bytes, 48), 0);
+    for (std::size_t w = 49; w < 60; ++w) EXPECT_EQ(record_words::word(bytes, w), 0) << w;
 }
 
 TEST(Record, NegativeOffsetSpeedIsTwosComplementLittleEndian)

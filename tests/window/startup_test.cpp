@@ -8,6 +8,7 @@
 #include <QFileInfo>
 
 #include "pty_master_port.h"
+#include "record_words.h"
 #include "serial/serial.h"
 #include "settings/record.h"
 #include "window_fixture.h"
@@ -40,11 +41,10 @@ QByteArray readBytes(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-std::int32_t word(const QByteArray& bytes, int index)
+// A word of the settings file as it stores it (little-endian).
+std::int32_t word(const QByteArray& bytes, std::size_t index)
 {
-    std::int32_t v = 0;
-    std::memcpy(&v, bytes.constData() + 4 * index, 4);
-    return v;
+    return record_words::word(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), index);
 }
 
 class StartupTest : public WindowTest {};

@@ -22,6 +22,7 @@
 #include "serial/baudrate.h"
 #include "serial/portnames.h"
 #include "serial/serial.h"
+#include "scoped_env.h"
 
 namespace fs = std::filesystem;
 
@@ -87,12 +88,10 @@ class SerialTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        if (const char* v = std::getenv("XDG_CONFIG_HOME"))
-            savedXdg_ = v;
         char tmpl[] = "/tmp/zarpo-serial-XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         root_ = tmpl;
-        setenv("XDG_CONFIG_HOME", root_.c_str(), 1);
+        xdg_.set(root_.string());
         folder_ = root_ / "ZARPO" / "ports";
         fs::create_directories(folder_);
         for (int n = serial::kFirstPort; n <= serial::kLastPort; ++n)
@@ -102,10 +101,6 @@ protected:
     void TearDown() override
     {
         serial::closeComPort();
-        if (savedXdg_)
-            setenv("XDG_CONFIG_HOME", savedXdg_->c_str(), 1);
-        else
-            unsetenv("XDG_CONFIG_HOME");
         std::error_code ec;
         fs::remove_all(root_, ec);
     }
@@ -132,7 +127,7 @@ protected:
 
     fs::path root_;
     fs::path folder_;
-    std::optional<std::string> savedXdg_;
+    ScopedEnv xdg_{"XDG_CONFIG_HOME"};  // put back when the test ends
 };
 
 TEST(PortNames, ComNumber)
@@ -181,7 +176,7 @@ TEST_F(SerialTest, DevicePathTableAndLinks)
 
 TEST_F(SerialTest, PortFolderFollowsEnvironment)
 {
-    const std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+    ScopedEnv home("HOME");
     const struct {
         const char* xdg;  // nullptr: unset
         const char* home;
@@ -194,14 +189,10 @@ TEST_F(SerialTest, PortFolderFollowsEnvironment)
         {"relative/cfg", "/home/u", "/home/u/.config/ZARPO/ports/"},
     };
     for (const auto& c : cases) {
-        if (c.xdg)
-            setenv("XDG_CONFIG_HOME", c.xdg, 1);
-        else
-            unsetenv("XDG_CONFIG_HOME");
-        setenv("HOME", c.home, 1);
+        xdg_.set(c.xdg);
+        home.set(c.home);
         EXPECT_EQ(serial::portFolder(), c.expected) << (c.xdg ? c.xdg : "(unset)");
     }
-    setenv("HOME", savedHome.c_str(), 1);
 }
 
 TEST_F(SerialTest, ListsFreePortsOnly)
