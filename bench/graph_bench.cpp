@@ -25,19 +25,9 @@
 #include "bridge.h"
 #include "controller/poll.h"
 #include "protocol/wire.h"
+#include "stub_platform.h"
 
 namespace {
-
-class QuietPlatform : public Platform {
-public:
-    void sleepMs(int) override {}
-    void showMessage(const QString& text) override { std::fprintf(stderr, "message: %s\n", qPrintable(text)); }
-    std::optional<FileDialogAnswer> openFileDialog(const FileDialogRequest&) override { return std::nullopt; }
-    std::optional<FileDialogAnswer> saveFileDialog(const FileDialogRequest&) override { return answer; }
-    QChar decimalSeparator() const override { return QLatin1Char('.'); }
-    QString executablePath() const override { return QCoreApplication::applicationFilePath(); }
-    std::optional<FileDialogAnswer> answer;
-};
 
 struct Recorded {
     std::vector<double> sid, pos, err;
@@ -121,11 +111,12 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
 
     const Recorded run = recordTrackingRun();
-    QuietPlatform platform;
+    StubPlatform platform(StubPlatform::Sleeps::None);
+    platform.echoMessages = true;
     TForm1 form(platform);
     form.show();  // the start-up fills the edits from the default settings
     while (!form.startedUp()) QCoreApplication::processEvents();
-    platform.answer.reset();
+    platform.saveAnswer.reset();
     form.i2cAddress = QLatin1Char('A');
     form.interval1 = 108;
     form._refSyst = 1;
@@ -148,7 +139,7 @@ int main(int argc, char** argv)
         form.DrawGraph();
         draw.push_back(t.nsecsElapsed() / 1e6);
         for (auto [file, filter, times] : {std::tuple{"graph.jpg", 1, &jpeg}, std::tuple{"graph.png", 3, &png}}) {
-            platform.answer = FileDialogAnswer{QString::fromStdString((work / file).string()), filter};
+            platform.saveAnswer = FileDialogAnswer{QString::fromStdString((work / file).string()), filter};
             t.restart();
             form.ButtonImageSaveClick();
             times->push_back(t.nsecsElapsed() / 1e6);

@@ -6,8 +6,6 @@
 // Last line:
 //   poll: rate_index=I requests=R accepted=P% period_median_ms=M period_p99_ms=Q tick_cpu_us=C
 
-#include <signal.h>
-#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -15,17 +13,20 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <filesystem>
+#include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <QApplication>
-#include <QEventLoop>
-#include <QThread>
 #include <QTimer>
 
 #include "app/TForm1.h"
+#include "event_loop.h"
+#include "qvnsim_process.h"
+#include "scoped_env.h"
+#include "stub_platform.h"
 
 namespace {
 
@@ -38,28 +39,21 @@ double threadCpuUs()
     return ts.tv_sec * 1e6 + ts.tv_nsec / 1e3;
 }
 
-// Real sleeps; the first sleep of a tick marks its start.
-class BenchPlatform : public Platform {
-public:
-    void sleepMs(int ms) override
+// The first sleep of a tick marks its start.
+struct TickTimes {
+    bool inTick = false;
+    bool tickStarted = false;
+    double cpuAtStart = 0;
+    std::vector<Clock::time_point> starts;
+
+    void atSleep()
     {
         if (inTick && !tickStarted) {
             tickStarted = true;
             starts.push_back(Clock::now());
             cpuAtStart = threadCpuUs();
         }
-        if (ms > 0) QThread::msleep(static_cast<unsigned long>(ms));
     }
-    void showMessage(const QString& text) override { std::fprintf(stderr, "message: %s\n", qPrintable(text)); }
-    std::optional<FileDialogAnswer> openFileDialog(const FileDialogRequest&) override { return std::nullopt; }
-    std::optional<FileDialogAnswer> saveFileDialog(const FileDialogRequest&) override { return std::nullopt; }
-    QChar decimalSeparator() const override { return QLatin1Char('.'); }
-    QString executablePath() const override { return QCoreApplication::applicationFilePath(); }
-
-    bool inTick = false;
-    bool tickStarted = false;
-    double cpuAtStart = 0;
-    std::vector<Clock::time_point> starts;
 };
 
 double percentile(std::vector<double> v, double p)
@@ -92,24 +86,22 @@ int main(int argc, char** argv)
     const auto ports = work / "config/ZARPO/ports";
     std::filesystem::create_directories(ports);
     std::filesystem::current_path(work);
-    ::setenv("XDG_CONFIG_HOME", (work / "config").c_str(), 1);
+    ScopedEnv xdg("XDG_CONFIG_HOME", (work / "config").string());
 
-    const pid_t sim = ::fork();
-    if (sim == 0) {
-        std::string program = QVNSIM_PATH;
-        std::string portsArg = ports.string() + "/";
-        char* args[] = {program.data(), const_cast<char*>("--com"), const_cast<char*>("99"),
-                        const_cast<char*>("--ports-dir"), portsArg.data(), const_cast<char*>("--quiet"), nullptr};
-        ::execv(program.c_str(), args);
-        ::_exit(127);
+    std::optional<QvnsimProcess> sim;
+    try {
+        sim.emplace(QVNSIM_PATH, ports.string() + "/");
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "poll_bench: %s\n", e.what());
     }
-    for (int i = 0; i < 300 && !std::filesystem::exists(std::filesystem::symlink_status(ports / "COM99")); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
 
     int status = 1;
-    {
+    if (sim) {
         QApplication app(argc, argv);
-        BenchPlatform platform;
+        StubPlatform platform;
+        platform.echoMessages = true;
+        TickTimes ticks;
+        platform.beforeSleep = [&ticks](int) { ticks.atSleep(); };
         TForm1 form(platform);
         form.FormActivate();
 
@@ -141,20 +133,18 @@ int main(int argc, char** argv)
                 form.LabelComErr->setText(QString());
                 // The tick's own work: CPU from its start to its end (sleeps
                 // and the read's wait use none).
-                if (platform.tickStarted) cpu.push_back(end - platform.cpuAtStart);
-                platform.tickStarted = false;
+                if (ticks.tickStarted) cpu.push_back(end - ticks.cpuAtStart);
+                ticks.tickStarted = false;
             });
-            platform.inTick = true;
+            ticks.inTick = true;
 
-            QEventLoop loop;
-            QTimer::singleShot(static_cast<int>(seconds * 1000), &loop, &QEventLoop::quit);
-            loop.exec();
+            runFor(static_cast<int>(seconds * 1000));
             form.Timer1.stop();
-            platform.inTick = false;
+            ticks.inTick = false;
 
             std::vector<double> periods;
-            for (std::size_t i = 1; i < platform.starts.size(); ++i)
-                periods.push_back(std::chrono::duration<double, std::milli>(platform.starts[i] - platform.starts[i - 1]).count());
+            for (std::size_t i = 1; i < ticks.starts.size(); ++i)
+                periods.push_back(std::chrono::duration<double, std::milli>(ticks.starts[i] - ticks.starts[i - 1]).count());
             // The first tick has no reply waiting: it is not counted.
             const long replies = std::max(1L, requests - 1);
             std::printf("interval1=%d delay100=%d\n", form.interval1, form.delay100);
@@ -169,8 +159,7 @@ int main(int argc, char** argv)
         form.hide();
     }
 
-    ::kill(sim, SIGTERM);
-    ::waitpid(sim, nullptr, 0);
+    sim.reset();
     std::filesystem::current_path(std::filesystem::temp_directory_path());
     std::filesystem::remove_all(work);
     return status;

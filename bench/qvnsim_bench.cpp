@@ -8,8 +8,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -17,12 +15,16 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "qvnsim_process.h"
 
 namespace {
 
@@ -59,23 +61,18 @@ int main(int argc, char** argv)
 
     const auto dir = std::filesystem::temp_directory_path() / ("zarpo-qvnsim-bench-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
-    const pid_t sim = ::fork();
-    if (sim == 0) {
-        std::string program = QVNSIM_PATH, ports = dir.string() + "/";
-        char* args[] = {program.data(), const_cast<char*>("--ports-dir"), ports.data(), const_cast<char*>("--quiet"),
-                        nullptr};
-        ::execv(program.c_str(), args);
-        ::_exit(127);
+    std::optional<QvnsimProcess> sim;
+    int fd = -1;
+    try {
+        sim.emplace(QVNSIM_PATH, dir.string() + "/");
+        fd = ::open(sim->link().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0) std::fprintf(stderr, "qvnsim_bench: no simulator on %s\n", sim->link().c_str());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "qvnsim_bench: %s\n", e.what());
     }
-    const auto link = dir / "COM99";
-    for (int i = 0; i < 300 && !std::filesystem::exists(std::filesystem::symlink_status(link)); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
 
-    int fd = ::open(link.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     int status = 1;
-    if (fd < 0) {
-        std::fprintf(stderr, "qvnsim_bench: no simulator on %s\n", link.c_str());
-    } else {
+    if (fd >= 0) {
         termios t{};
         ::tcgetattr(fd, &t);
         ::cfmakeraw(&t);
@@ -102,9 +99,9 @@ int main(int argc, char** argv)
         }
         std::sort(ms.begin(), ms.end());
 
-        const long before = cpuTicks(sim);
+        const long before = cpuTicks(sim->process().pid());
         std::this_thread::sleep_for(std::chrono::duration<double>(idleSeconds));
-        const long after = cpuTicks(sim);
+        const long after = cpuTicks(sim->process().pid());
         const double idlePercent = 100.0 * static_cast<double>(after - before) / ::sysconf(_SC_CLK_TCK) / idleSeconds;
 
         std::printf("qvnsim: requests=%d latency_median_ms=%.3f latency_p99_ms=%.3f idle_cpu_percent=%.2f\n", requests,
@@ -112,8 +109,7 @@ int main(int argc, char** argv)
         ::close(fd);
         status = 0;
     }
-    ::kill(sim, SIGTERM);
-    ::waitpid(sim, nullptr, 0);
+    sim.reset();
     std::filesystem::remove_all(dir);
     return status;
 }

@@ -18,20 +18,8 @@
 #include <QElapsedTimer>
 
 #include "app/TForm1.h"
-
-namespace {
-
-class QuietPlatform : public Platform {
-public:
-    void sleepMs(int) override {}
-    void showMessage(const QString&) override {}
-    std::optional<FileDialogAnswer> openFileDialog(const FileDialogRequest&) override { return std::nullopt; }
-    std::optional<FileDialogAnswer> saveFileDialog(const FileDialogRequest&) override { return std::nullopt; }
-    QChar decimalSeparator() const override { return QLatin1Char('.'); }
-    QString executablePath() const override { return QCoreApplication::applicationFilePath(); }
-};
-
-} // namespace
+#include "scoped_env.h"
+#include "stub_platform.h"
 
 int main(int argc, char** argv)
 {
@@ -43,14 +31,14 @@ int main(int argc, char** argv)
     const auto work = std::filesystem::temp_directory_path() / ("zarpo-startup-bench-" + std::to_string(::getpid()));
     std::filesystem::create_directories(work / "config/ZARPO/ports");
     std::filesystem::current_path(work);
-    ::setenv("XDG_CONFIG_HOME", (work / "config").c_str(), 1);
+    ScopedEnv xdg("XDG_CONFIG_HOME", (work / "config").string());
 
     QApplication app(argc, argv);
     const double appMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
 
     std::vector<double> ms;
     for (int i = 0; i < runs; ++i) {
-        QuietPlatform platform;
+        StubPlatform platform(StubPlatform::Sleeps::None);
         QElapsedTimer t;
         t.start();
         TForm1 form(platform);

@@ -12,7 +12,9 @@
 
 #include "analysis/graph.h"
 #include "app/TForm1.h"
+#include "event_loop.h"
 #include "qvnsim_process.h"
+#include "stub_platform.h"
 #include "window_fixture.h"
 
 namespace {
@@ -52,13 +54,13 @@ protected:
     }
 
     TempWorkDir work;
-    RealTimePlatform platform;
+    StubPlatform platform;
     std::unique_ptr<TForm1> form;
 };
 
 TEST_F(AnalysisE2E, TrackingTestGivesAFewTenthsOfAnArcsecondWithTheDefaultGains)
 {
-    QvnsimProcess sim(QVNSIM_PATH, work.portFolder(), {});
+    QvnsimProcess sim(QVNSIM_PATH, work.portFolder());
     startAndActivate(1, 1);  // sidereal, encoder position
     form->guarded([this] { form->sendToQuorvane(QStringLiteral("A&T"), form->delay100); });
     runFor(1000);
@@ -92,7 +94,7 @@ TEST_F(AnalysisE2E, TrackingTestGivesAFewTenthsOfAnArcsecondWithTheDefaultGains)
 
 TEST_F(AnalysisE2E, StepTestMovesByItsStepsAndEnds)
 {
-    QvnsimProcess sim(QVNSIM_PATH, work.portFolder(), {});
+    QvnsimProcess sim(QVNSIM_PATH, work.portFolder());
     startAndActivate(0, 0);
     form->ButtonGraphStep->click();
     ASSERT_TRUE(form->tographics);

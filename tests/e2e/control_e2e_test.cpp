@@ -10,8 +10,10 @@
 #include <QTest>
 
 #include "app/TForm1.h"
+#include "event_loop.h"
 #include "qvnsim_process.h"
 #include "settings/record.h"
+#include "stub_platform.h"
 #include "window_fixture.h"
 
 namespace {
@@ -25,13 +27,13 @@ protected:
     bool statusIs(const char* s) const { return status() == QLatin1String(s); }
 
     TempWorkDir work;
-    RealTimePlatform platform;
+    StubPlatform platform;
     std::unique_ptr<TForm1> form;
 };
 
 TEST_F(ControlE2E, DriveAndRetuneThenTheSettingsFileHoldsTheUploads)
 {
-    QvnsimProcess sim(QVNSIM_PATH, work.portFolder(), {});
+    QvnsimProcess sim(QVNSIM_PATH, work.portFolder());
     form = std::make_unique<TForm1>(platform);
     startWindow(*form);
     ASSERT_TRUE(form->startedUp());

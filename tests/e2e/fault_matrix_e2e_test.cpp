@@ -15,8 +15,10 @@
 #include <QTimer>
 
 #include "app/TForm1.h"
+#include "event_loop.h"
 #include "qvnsim_process.h"
 #include "settings/record.h"
+#include "stub_platform.h"
 #include "window_fixture.h"
 
 namespace {
@@ -69,7 +71,7 @@ public:
     }
 
     std::vector<Tick> ticks;
-    RealTimePlatform platform;
+    StubPlatform platform;
     TempWorkDir work;
 
 protected:
@@ -114,7 +116,7 @@ TEST_P(FaultMatrix, ShowsTheFaultStaysResponsiveKeepsSettingsAndReconnects)
     if (row.device == Row::Device::ComesBack) {
         // Plugged in again: a new device under the same name.
         sim.reset();
-        sim = std::make_unique<QvnsimProcess>(QVNSIM_PATH, work.portFolder(), std::vector<std::string>{});
+        sim = std::make_unique<QvnsimProcess>(QVNSIM_PATH, work.portFolder());
         ASSERT_FALSE(linkGone());
     }
 

@@ -11,7 +11,9 @@
 #include <QTimer>
 
 #include "app/TForm1.h"
+#include "event_loop.h"
 #include "qvnsim_process.h"
+#include "stub_platform.h"
 #include "window_fixture.h"
 
 namespace {
@@ -64,14 +66,14 @@ protected:
     }
 
     TempWorkDir work;
-    RealTimePlatform platform;
+    StubPlatform platform;
     std::unique_ptr<TForm1> form;
     TickLog log;
 };
 
 TEST_F(LiveE2E, PollTrackReleaseAndClose)
 {
-    QvnsimProcess sim(QVNSIM_PATH, work.portFolder(), {});
+    QvnsimProcess sim(QVNSIM_PATH, work.portFolder());
     startWindow();
     connectAndActivate();
     runFor(3000);

@@ -3,83 +3,27 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <stdlib.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "child_process.h"
+#include "qvnsim_process.h"
+#include "scoped_env.h"
 #include "serial/serial.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 namespace {
-
-struct Child {
-    pid_t pid = -1;
-    int out = -1; // qvnsim's stdout and stderr
-};
-
-Child start(const std::vector<std::string>& args) {
-    int pipefd[2];
-    if (::pipe(pipefd) != 0) return {};
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(pipefd[1], 1);
-        ::dup2(pipefd[1], 2);
-        ::close(pipefd[0]);
-        std::vector<char*> argv;
-        std::string program = QVNSIM_PATH;
-        argv.push_back(program.data());
-        std::vector<std::string> copy = args;
-        for (auto& a : copy) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        ::execv(program.c_str(), argv.data());
-        ::_exit(127);
-    }
-    ::close(pipefd[1]);
-    return {pid, pipefd[0]};
-}
-
-// Reads output until it holds `until` or the time is up.
-std::string readUntil(int fd, const std::string& until, std::chrono::milliseconds limit) {
-    std::string got;
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (got.find(until) == std::string::npos) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
-        if (left.count() <= 0) break;
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
-        char buf[256];
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n <= 0) break;
-        got.append(buf, static_cast<std::size_t>(n));
-    }
-    return got;
-}
-
-// The exit status, or -1 if it did not end in time (it is then killed).
-int waitExit(pid_t pid, std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    int status = 0;
-    while (std::chrono::steady_clock::now() < end) {
-        if (::waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
-        std::this_thread::sleep_for(10ms);
-    }
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, &status, 0);
-    return -1;
-}
 
 class QvnsimProgram : public ::testing::Test {
 protected:
@@ -88,26 +32,23 @@ protected:
         ASSERT_NE(::mkdtemp(pattern), nullptr);
         config = pattern;
         ports = config / "ZARPO" / "ports";
-        ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+        xdg.set(config.string());
     }
     void TearDown() override {
         serial::closeComPort();
-        if (run.pid > 0 && ::waitpid(run.pid, nullptr, WNOHANG) == 0) {
-            ::kill(run.pid, SIGKILL);
-            ::waitpid(run.pid, nullptr, 0);
-        }
-        if (run.out >= 0) ::close(run.out);
+        run.reset();
         fs::remove_all(config);
     }
 
     fs::path config, ports;
-    Child run;
+    ScopedEnv xdg{"XDG_CONFIG_HOME"};
+    std::optional<QvnsimProcess> run;
 };
 
 TEST_F(QvnsimProgram, AnswersTheToolsRoutinesAndCleansUpOnSigterm) {
-    run = start({"--com", "98", "--ports-dir", ports.string(), "--controllers", "1,2", "--motor", "dc,stepper"});
-    ASSERT_GT(run.pid, 0);
-    const std::string first = readUntil(run.out, "\n", 5000ms);
+    run.emplace(QVNSIM_PATH, ports.string(), 98, std::vector<std::string>{"--controllers", "1,2", "--motor", "dc,stepper"},
+                config / "qvnsim.out");
+    const std::string first = run->process().waitForOutput("\n", 5000ms);
     ASSERT_EQ(first.rfind("qvnsim: COM98 -> /dev/pts/", 0), 0u) << first;
     EXPECT_NE(first.find("(controllers 1, 2; dc, stepper)\n"), std::string::npos) << first;
     ASSERT_TRUE(fs::is_symlink(ports / "COM98"));
@@ -145,9 +86,8 @@ TEST_F(QvnsimProgram, AnswersTheToolsRoutinesAndCleansUpOnSigterm) {
     EXPECT_EQ(serial::readComPort(), "RXFX");
     serial::closeComPort();
 
-    ::kill(run.pid, SIGTERM);
-    EXPECT_EQ(waitExit(run.pid, 3000ms), 0);
-    run.pid = -1;
+    run->process().signal(SIGTERM);
+    EXPECT_EQ(run->process().wait(3000ms), 0);
     EXPECT_FALSE(fs::exists(fs::symlink_status(ports / "COM98")));
 }
 
@@ -165,12 +105,10 @@ TEST_F(QvnsimProgram, HelpAndBadOptions) {
         {{"--halt-after", "1e19"}, 2, "qvnsim: --halt-after wants seconds from 0 to 1000000, not \"1e19\""},
     };
     for (const auto& c : cases) {
-        Child r = start(c.args);
-        ASSERT_GT(r.pid, 0);
-        const std::string out = readUntil(r.out, c.text, 3000ms);
+        ChildProcess r(QVNSIM_PATH, c.args, {config / "qvnsim.out"});
+        const std::string out = r.waitForOutput(c.text, 3000ms);
         EXPECT_NE(out.find(c.text), std::string::npos) << out;
-        EXPECT_EQ(waitExit(r.pid, 3000ms), c.exitCode);
-        ::close(r.out);
+        EXPECT_EQ(r.wait(3000ms), c.exitCode);
     }
 }
 
@@ -178,17 +116,12 @@ TEST_F(QvnsimProgram, HelpAndBadOptions) {
 TEST_F(QvnsimProgram, EveryStopSignalEndsItCleanly) {
     for (const int sig : {SIGINT, SIGHUP, SIGQUIT}) {
         SCOPED_TRACE(strsignal(sig));
-        run = start({"--quiet", "--com", "97", "--ports-dir", ports.string()});
-        ASSERT_GT(run.pid, 0);
-        for (int i = 0; i < 300 && !fs::is_symlink(ports / "COM97"); ++i) std::this_thread::sleep_for(10ms);
+        run.emplace(QVNSIM_PATH, ports.string(), 97, std::vector<std::string>{"--quiet"}, config / "qvnsim.out");
         ASSERT_TRUE(fs::is_symlink(ports / "COM97"));
-        ::kill(run.pid, sig);
-        EXPECT_EQ(waitExit(run.pid, 3000ms), 0);
-        run.pid = -1;
+        run->process().signal(sig);
+        EXPECT_EQ(run->process().wait(3000ms), 0);
         EXPECT_FALSE(fs::exists(fs::symlink_status(ports / "COM97")));
-        EXPECT_EQ(readUntil(run.out, "never", 100ms), "") << "--quiet prints nothing";
-        ::close(run.out);
-        run.out = -1;
+        EXPECT_EQ(run->process().output(), "") << "--quiet prints nothing";
     }
 }
 

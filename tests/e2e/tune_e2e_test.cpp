@@ -4,20 +4,22 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <stdlib.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "child_process.h"
+#include "pty_master_port.h"
+#include "qvnsim_process.h"
+#include "scoped_env.h"
 #include "serial/serial.h"
 #include "settings/record.h"
 
@@ -59,7 +61,7 @@ protected:
         dir = pattern;
         ports = dir / "config" / "ZARPO" / "ports";
         fs::create_directories(ports);
-        ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+        xdg.set((dir / "config").string());
         // Settings whose gains are not the ones the sweep will find best.
         settings::TMYSETTINGS s = settings::defaultSettings();
         s.setting_KP = 3;
@@ -70,63 +72,19 @@ protected:
     // qvnsim on COM99, printing the commands it receives.
     void startSim(std::vector<std::string> extra = {})
     {
-        std::vector<std::string> args = {"--com", "99", "--ports-dir", ports.string()};
-        args.insert(args.end(), extra.begin(), extra.end());
-        sim = spawn(QVNSIM_PATH, args, dir / "qvnsim.out");
-        for (int i = 0; i < 500 && !fs::exists(fs::symlink_status(ports / "COM99")); ++i) std::this_thread::sleep_for(10ms);
-        ASSERT_TRUE(fs::exists(fs::symlink_status(ports / "COM99")));
+        sim.emplace(QVNSIM_PATH, ports.string(), 99, std::move(extra), dir / "qvnsim.out");
     }
 
     void TearDown() override
     {
-        for (pid_t p : {tuner, sim})
-            if (p > 0) {
-                ::kill(p, SIGTERM);
-                int st = 0;
-                ::waitpid(p, &st, 0);
-            }
-        ::unsetenv("XDG_CONFIG_HOME");
+        tuner.reset();
+        sim.reset();
         std::error_code ec;
         fs::remove_all(dir, ec);
     }
 
-    // Runs `program` in the test folder, its output into `out` (and `err`).
-    pid_t spawn(const std::string& program, std::vector<std::string> args, const fs::path& out,
-                const fs::path& err = {})
-    {
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            if (::chdir(dir.c_str()) != 0) ::_exit(126);
-            const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            const int e = err.empty() ? o : ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            ::dup2(o, 1);
-            ::dup2(e, 2);
-            std::vector<char*> argv{const_cast<char*>(program.c_str())};
-            for (auto& a : args) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            ::execv(program.c_str(), argv.data());
-            ::_exit(127);
-        }
-        return pid;
-    }
-
-    // The exit status, or -1 when it did not end in time (it is then killed).
-    static int waitExit(pid_t& pid, std::chrono::seconds limit)
-    {
-        const auto end = std::chrono::steady_clock::now() + limit;
-        int status = 0;
-        while (std::chrono::steady_clock::now() < end) {
-            if (::waitpid(pid, &status, WNOHANG) == pid) {
-                pid = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
-            }
-            std::this_thread::sleep_for(20ms);
-        }
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, &status, 0);
-        pid = -1;
-        return -1;
-    }
+    // Runs zarpo-tune in the test folder, its output into `out` and `err`.
+    ChildOptions tuneOutput(const fs::path& out, const fs::path& err) const { return {out, err, dir}; }
 
     // The state letter of controller A, asked through the tool's own serial routines.
     static char controllerState()
@@ -158,16 +116,19 @@ protected:
     }
 
     fs::path dir, ports;
-    pid_t sim = -1, tuner = -1;
+    ScopedEnv xdg{"XDG_CONFIG_HOME"};  // put back when the test ends
+    std::optional<QvnsimProcess> sim;
+    std::optional<ChildProcess> tuner;
 };
 
 TEST_F(TuneE2E, SweepPutsTheGoodGainsFirstAndSavesThem)
 {
     startSim();
-    tuner = spawn(ZARPO_TUNE_PATH, {"--port", "COM99", "--kp", "0,7", "--ki", "20", "--csv", "runs.csv",
-                                    "--write-best", "best.qvm"},
-                  dir / "tune.out", dir / "tune.err");
-    const int status = waitExit(tuner, 180s);
+    tuner.emplace(ZARPO_TUNE_PATH,
+                  std::vector<std::string>{"--port", "COM99", "--kp", "0,7", "--ki", "20", "--csv", "runs.csv",
+                                           "--write-best", "best.qvm"},
+                  tuneOutput(dir / "tune.out", dir / "tune.err"));
+    const int status = tuner->wait(180s);
     const std::string out = slurp(dir / "tune.out"), err = slurp(dir / "tune.err");
     std::printf("%s%s", err.c_str(), out.c_str());
     ASSERT_EQ(status, 0) << err;
@@ -220,8 +181,8 @@ TEST_F(TuneE2E, SweepPutsTheGoodGainsFirstAndSavesThem)
 TEST_F(TuneE2E, CtrlCInTheMiddleLeavesTheControllerReleased)
 {
     startSim();
-    tuner = spawn(ZARPO_TUNE_PATH, {"--port", "COM99", "--kp", "7", "--ki", "10:40:10"}, dir / "tune.out",
-                  dir / "tune.err");
+    tuner.emplace(ZARPO_TUNE_PATH, std::vector<std::string>{"--port", "COM99", "--kp", "7", "--ki", "10:40:10"},
+                  tuneOutput(dir / "tune.out", dir / "tune.err"));
     // Once it tracks, a little into the first run's settling or test.
     bool tracking = false;
     for (int i = 0; i < 600 && !tracking; ++i) {
@@ -230,8 +191,8 @@ TEST_F(TuneE2E, CtrlCInTheMiddleLeavesTheControllerReleased)
     }
     ASSERT_TRUE(tracking) << slurp(dir / "tune.err");
     std::this_thread::sleep_for(3s);
-    ::kill(tuner, SIGINT);
-    const int status = waitExit(tuner, 30s);
+    tuner->signal(SIGINT);
+    const int status = tuner->wait(30s);
     const std::string err = slurp(dir / "tune.err");
     EXPECT_EQ(status, 130) << err;
     EXPECT_NE(err.find("zarpo-tune: interrupted; gains restored, controller stopped, freed and released"),
@@ -251,9 +212,9 @@ TEST_F(TuneE2E, AHaltIsReportedForItsPairAndTheSweepGoesOn)
     // The controller halts once, 7 s after qvnsim starts: after the
     // activation (2.4 s), inside the first pair's settling or test.
     startSim({"--halt-after", "7"});
-    tuner = spawn(ZARPO_TUNE_PATH, {"--port", "COM99", "--kp", "7", "--ki", "10,20"}, dir / "tune.out",
-                  dir / "tune.err");
-    const int status = waitExit(tuner, 180s);
+    tuner.emplace(ZARPO_TUNE_PATH, std::vector<std::string>{"--port", "COM99", "--kp", "7", "--ki", "10,20"},
+                  tuneOutput(dir / "tune.out", dir / "tune.err"));
+    const int status = tuner->wait(180s);
     const std::string out = slurp(dir / "tune.out"), err = slurp(dir / "tune.err");
     std::printf("%s%s", err.c_str(), out.c_str());
     ASSERT_EQ(status, 0) << err;
@@ -298,30 +259,28 @@ TEST_F(TuneE2E, PlainErrorsAUserWillMeet)
     still.setting_sidSpeed = 0;
     settings::writeRecordFile((dir / "still.qvm").string(), still);
     for (const Case& c : cases) {
-        pid_t p = spawn(ZARPO_TUNE_PATH, c.args, dir / "e.out", dir / "e.err");
-        EXPECT_EQ(waitExit(p, 30s), c.status) << c.message;
+        ChildProcess p(ZARPO_TUNE_PATH, c.args, tuneOutput(dir / "e.out", dir / "e.err"));
+        EXPECT_EQ(p.wait(30s), c.status) << c.message;
         EXPECT_EQ(slurp(dir / "e.err"), c.message);
         EXPECT_EQ(slurp(dir / "e.out"), "");
     }
     // The port held by another program (the window, say).
     ASSERT_TRUE(serial::openComPort("COM99"));
-    pid_t held = spawn(ZARPO_TUNE_PATH, {"--port", "COM99"}, dir / "e.out", dir / "e.err");
-    EXPECT_EQ(waitExit(held, 30s), 1);
+    ChildProcess held(ZARPO_TUNE_PATH, {"--port", "COM99"}, tuneOutput(dir / "e.out", dir / "e.err"));
+    EXPECT_EQ(held.wait(30s), 1);
     EXPECT_EQ(slurp(dir / "e.err"),
               "zarpo-tune: cannot open port COM99: missing, not allowed, or held by another program\n");
     serial::closeComPort();
 
     // A port that answers, but no bridge on it: a folder link to a plain
     // pseudo-terminal nobody reads.
-    int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_GE(master, 0);
-    ASSERT_EQ(::grantpt(master), 0);
-    ASSERT_EQ(::unlockpt(master), 0);
-    fs::create_symlink(::ptsname(master), ports / "COM97");
-    pid_t p = spawn(ZARPO_TUNE_PATH, {"--port", "COM97"}, dir / "e.out", dir / "e.err");
-    EXPECT_EQ(waitExit(p, 30s), 1);
-    EXPECT_EQ(slurp(dir / "e.err"), "zarpo-tune: no bridge answers on COM97 (expected \"OK#\", read \"RXFX\")\n");
-    ::close(master);
+    {
+        PtyMasterPort silent((ports / "").string(), 97);
+        ChildProcess p(ZARPO_TUNE_PATH, {"--port", "COM97"}, tuneOutput(dir / "e.out", dir / "e.err"));
+        EXPECT_EQ(p.wait(30s), 1);
+        EXPECT_EQ(slurp(dir / "e.err"),
+                  "zarpo-tune: no bridge answers on COM97 (expected \"OK#\", read \"RXFX\")\n");
+    }
     EXPECT_EQ(controllerState(), 'X');  // nothing was sent to the simulator's controllers
 }
 
