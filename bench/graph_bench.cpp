@@ -48,11 +48,12 @@ Recorded recordTrackingRun()
     const settings::TMYSETTINGS s = settings::defaultSettings();
     namespace cmd = protocol::cmd;
     const char a = 'A';
-    for (const std::string& b : {cmd::resetCounters(a), cmd::moveSpeed(a, s.setting_gotoSpeed),
-                                 cmd::acceleration(a, s.setting_accel), cmd::kp(a, s.setting_KP), cmd::ki(a, s.setting_KI),
-                                 cmd::errorLimit(a, s.setting_ErrLim), cmd::integralLimit(a, s.setting_intLim),
-                                 cmd::integralMaxSpeed(a, s.setting_intMaxSpeed), cmd::siderealSpeed(a, s.setting_sidSpeed),
-                                 cmd::offsetTrackSpeed(a, 0), cmd::guideSpeed(a, s.setting_guideSpeed), cmd::refSystem(a, 1)})
+    for (const std::string& b :
+         {cmd::resetCounters(a), cmd::moveSpeed(a, s.setting_gotoSpeed), cmd::acceleration(a, s.setting_accel),
+          cmd::kp(a, s.setting_KP), cmd::ki(a, s.setting_KI), cmd::errorLimit(a, s.setting_ErrLim),
+          cmd::integralLimit(a, s.setting_intLim), cmd::integralMaxSpeed(a, s.setting_intMaxSpeed),
+          cmd::siderealSpeed(a, s.setting_sidSpeed), cmd::offsetTrackSpeed(a, 0),
+          cmd::guideSpeed(a, s.setting_guideSpeed), cmd::refSystem(a, 1)})
         send(b, 0.1);
     send(cmd::startTracking(a), 1.0);
 
@@ -114,7 +115,7 @@ int main(int argc, char** argv)
     StubPlatform platform(StubPlatform::Sleeps::None);
     platform.echoMessages = true;
     TForm1 form(platform);
-    form.show();  // the start-up fills the edits from the default settings
+    form.show(); // the start-up fills the edits from the default settings
     while (!form.startedUp()) QCoreApplication::processEvents();
     platform.saveAnswer.reset();
     form.i2cAddress = QLatin1Char('A');
@@ -161,9 +162,10 @@ int main(int argc, char** argv)
         pngEncode.push_back(t.nsecsElapsed() / 1e6);
     }
 
-    const auto stats = analysis::trackingStats(
-        std::span<const double>(form.track_err.data() + 1, std::size_t(form.trackerrcount)));
-    std::printf("graph: samples=%d stats_points=%d sigma_arcsec=%.3f runs=%d\n", run.last + 1, stats.n, stats.sigma, runs);
+    const auto stats =
+        analysis::trackingStats(std::span<const double>(form.track_err.data() + 1, std::size_t(form.trackerrcount)));
+    std::printf("graph: samples=%d stats_points=%d sigma_arcsec=%.3f runs=%d\n", run.last + 1, stats.n, stats.sigma,
+                runs);
     std::printf("graph: median_draw_ms=%.2f median_jpeg_ms=%.2f median_png_ms=%.2f total_ms=%.2f (target < 50)\n",
                 median(draw), median(jpeg), median(png), median(draw) + median(jpeg) + median(png));
     std::printf("graph: encoders alone: median_jpeg_ms=%.2f median_png_ms=%.2f\n", median(jpegEncode),

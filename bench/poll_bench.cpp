@@ -72,8 +72,10 @@ int main(int argc, char** argv)
     int rateIndex = 6;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string a = argv[i];
-        if (a == "--seconds") seconds = std::atof(argv[i + 1]);
-        else if (a == "--rate-index") rateIndex = std::atoi(argv[i + 1]);
+        if (a == "--seconds")
+            seconds = std::atof(argv[i + 1]);
+        else if (a == "--rate-index")
+            rateIndex = std::atoi(argv[i + 1]);
         else {
             std::fprintf(stderr, "usage: poll_bench [--seconds S] [--rate-index I]\n");
             return 2;
@@ -144,7 +146,8 @@ int main(int argc, char** argv)
 
             std::vector<double> periods;
             for (std::size_t i = 1; i < ticks.starts.size(); ++i)
-                periods.push_back(std::chrono::duration<double, std::milli>(ticks.starts[i] - ticks.starts[i - 1]).count());
+                periods.push_back(
+                    std::chrono::duration<double, std::milli>(ticks.starts[i] - ticks.starts[i - 1]).count());
             // The first tick has no reply waiting: it is not counted.
             const long replies = std::max(1L, requests - 1);
             std::printf("interval1=%d delay100=%d\n", form.interval1, form.delay100);

@@ -55,8 +55,10 @@ int main(int argc, char** argv)
     double idleSeconds = 5;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string a = argv[i];
-        if (a == "--requests") requests = std::max(1, std::atoi(argv[i + 1]));
-        else if (a == "--idle-seconds") idleSeconds = std::atof(argv[i + 1]);
+        if (a == "--requests")
+            requests = std::max(1, std::atoi(argv[i + 1]));
+        else if (a == "--idle-seconds")
+            idleSeconds = std::atof(argv[i + 1]);
     }
 
     const auto dir = std::filesystem::temp_directory_path() / ("zarpo-qvnsim-bench-" + std::to_string(::getpid()));

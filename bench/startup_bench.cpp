@@ -47,7 +47,7 @@ int main(int argc, char** argv)
         ms.push_back(t.nsecsElapsed() / 1e6);
         form.hide();
     }
-    const double first = ms.front();  // the cold one, as at a real start
+    const double first = ms.front(); // the cold one, as at a real start
     std::sort(ms.begin(), ms.end());
     std::printf("startup: runs=%d application_ms=%.1f first_window_ms=%.1f median_window_ms=%.1f max_window_ms=%.1f\n",
                 runs, appMs, first, ms[ms.size() / 2], ms.back());

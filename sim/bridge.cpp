@@ -13,19 +13,20 @@ constexpr double kEpsilon = 1e-9;
 } // namespace
 
 Bridge::Bridge(Options options, double now)
-    : options_(std::move(options)), start_(now), faults_(options_.seed ^ 0x5a5a5a5aULL) {
+    : options_(std::move(options)), start_(now), faults_(options_.seed ^ 0x5a5a5a5aULL)
+{
     if (options_.controllers.empty()) throw std::invalid_argument("no controller on the bus");
     const auto n = options_.controllers.size();
     if (options_.motors.size() != 1 && options_.motors.size() != n) {
-        throw std::invalid_argument("give one motor type for all controllers or one for each ("
-                                    + std::to_string(n) + ")");
+        throw std::invalid_argument("give one motor type for all controllers or one for each (" + std::to_string(n) +
+                                    ")");
     }
     // Times past the limit (or not numbers) would overflow the count of cycles.
     const auto timeOk = [](double s) { return s < 0 || s <= kMaxTimeS; };
-    if (!timeOk(options_.haltAfterS) || !timeOk(options_.vanishAfterS)
-        || !(std::abs(options_.delayMs) <= kMaxTimeS * 1000) || !(std::abs(options_.splitGapMs) <= kMaxTimeS * 1000)) {
-        throw std::invalid_argument("a fault time is out of range (at most " + std::to_string(static_cast<long>(kMaxTimeS))
-                                    + " s)");
+    if (!timeOk(options_.haltAfterS) || !timeOk(options_.vanishAfterS) ||
+        !(std::abs(options_.delayMs) <= kMaxTimeS * 1000) || !(std::abs(options_.splitGapMs) <= kMaxTimeS * 1000)) {
+        throw std::invalid_argument("a fault time is out of range (at most " +
+                                    std::to_string(static_cast<long>(kMaxTimeS)) + " s)");
     }
     for (std::size_t i = 0; i < n; ++i) {
         const int index = options_.controllers[i];
@@ -41,17 +42,20 @@ Bridge::Bridge(Options options, double now)
     }
 }
 
-std::int64_t Bridge::cycleAt(double now) const {
+std::int64_t Bridge::cycleAt(double now) const
+{
     const double elapsed = (now - start_) / kCycleS;
     if (!(elapsed > 0)) return 0;
     return static_cast<std::int64_t>(std::floor(elapsed + kEpsilon));
 }
 
-bool Bridge::vanished(double now) const {
+bool Bridge::vanished(double now) const
+{
     return options_.vanishAfterS >= 0 && now - start_ >= options_.vanishAfterS - kEpsilon;
 }
 
-void Bridge::moveModels(double now) {
+void Bridge::moveModels(double now)
+{
     const std::int64_t target = std::max(cycle_, cycleAt(now));
     if (!halted_ && options_.haltAfterS >= 0) {
         const auto haltCycle = static_cast<std::int64_t>(std::ceil(options_.haltAfterS / kCycleS - kEpsilon));
@@ -67,14 +71,16 @@ void Bridge::moveModels(double now) {
     cycle_ = target;
 }
 
-std::string Bridge::receive(std::string_view bytes, double now) {
+std::string Bridge::receive(std::string_view bytes, double now)
+{
     if (vanished(now)) return {};
     moveModels(now);
     for (const std::string& body : reader_.feed(bytes)) handle(body, now);
     return takeDue(now);
 }
 
-std::string Bridge::advance(double now) {
+std::string Bridge::advance(double now)
+{
     if (vanished(now)) {
         pending_.clear();
         pendingBytes_ = 0;
@@ -84,7 +90,8 @@ std::string Bridge::advance(double now) {
     return takeDue(now);
 }
 
-void Bridge::handle(const std::string& body, double now) {
+void Bridge::handle(const std::string& body, double now)
+{
     if (log_) log_(body);
     if (body == kConnectionCheck) {
         queueReply("OK#", now);
@@ -99,7 +106,8 @@ void Bridge::handle(const std::string& body, double now) {
     }
 }
 
-void Bridge::queueReply(std::string reply, double now) {
+void Bridge::queueReply(std::string reply, double now)
+{
     if (options_.drop > 0 && faults_.uniform() < options_.drop) return;
     if (options_.garble > 0 && faults_.uniform() < options_.garble && !reply.empty()) {
         const auto at = faults_.below(reply.size());
@@ -130,7 +138,8 @@ void Bridge::queueReply(std::string reply, double now) {
     }
 }
 
-std::string Bridge::takeDue(double now) {
+std::string Bridge::takeDue(double now)
+{
     std::string out;
     auto it = pending_.begin();
     while (it != pending_.end() && it->due <= now + kEpsilon) {
@@ -142,7 +151,8 @@ std::string Bridge::takeDue(double now) {
     return out;
 }
 
-double Bridge::nextEvent() const {
+double Bridge::nextEvent() const
+{
     double next = std::numeric_limits<double>::infinity();
     if (!pending_.empty()) next = pending_.front().due;
     if (!halted_ && options_.haltAfterS >= 0) next = std::min(next, start_ + options_.haltAfterS);
@@ -150,12 +160,14 @@ double Bridge::nextEvent() const {
     return next;
 }
 
-const Controller* Bridge::controller(int index) const {
+const Controller* Bridge::controller(int index) const
+{
     const auto it = controllers_.find(index);
     return it == controllers_.end() ? nullptr : it->second.get();
 }
 
-Controller* Bridge::controller(int index) {
+Controller* Bridge::controller(int index)
+{
     const auto it = controllers_.find(index);
     return it == controllers_.end() ? nullptr : it->second.get();
 }

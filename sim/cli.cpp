@@ -9,14 +9,16 @@ namespace qvnsim {
 
 namespace {
 
-std::optional<long long> wholeNumber(const std::string& text) {
+std::optional<long long> wholeNumber(const std::string& text)
+{
     long long v = 0;
     const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
     if (text.empty() || ec != std::errc{} || ptr != text.data() + text.size()) return std::nullopt;
     return v;
 }
 
-std::optional<double> realNumber(const std::string& text) {
+std::optional<double> realNumber(const std::string& text)
+{
     // Locale-free on purpose: "0.5" means the same everywhere.
     double v = 0;
     const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
@@ -44,14 +46,16 @@ constexpr Range kRanges[] = {
     {"--sensor", "a level", 0, 1023},
 };
 
-const Range& rangeOf(const std::string& option) {
+const Range& rangeOf(const std::string& option)
+{
     for (const Range& r : kRanges) {
         if (option == r.option) return r;
     }
     return kRanges[0]; // not reached: the caller names only these
 }
 
-std::string number(double v) {
+std::string number(double v)
+{
     std::ostringstream out;
     out << std::fixed;
     out.precision(0);
@@ -59,7 +63,8 @@ std::string number(double v) {
     return out.str();
 }
 
-std::vector<std::string> splitList(const std::string& text) {
+std::vector<std::string> splitList(const std::string& text)
+{
     std::vector<std::string> items;
     std::string item;
     std::istringstream in(text);
@@ -70,7 +75,8 @@ std::vector<std::string> splitList(const std::string& text) {
 
 } // namespace
 
-std::string usageText() {
+std::string usageText()
+{
     return "usage: qvnsim [options]\n"
            "A simulated serial bridge with motor controllers behind it, on a pseudo-terminal\n"
            "linked as COMn in the port folder, so that ZARPO can connect to it.\n"
@@ -99,7 +105,8 @@ std::string usageText() {
            "It runs until SIGINT (Ctrl-C), SIGTERM, SIGHUP or SIGQUIT, then removes its link.\n";
 }
 
-ParseResult parseCommandLine(const std::vector<std::string>& args) {
+ParseResult parseCommandLine(const std::vector<std::string>& args)
+{
     CommandLine line;
     auto fail = [](std::string message) { return ParseResult{std::nullopt, std::move(message)}; };
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -116,9 +123,9 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
             line.quiet = true;
         } else if (opt == "--split") {
             line.options.split = true;
-        } else if (opt == "--com" || opt == "--ports-dir" || opt == "--controllers" || opt == "--motor"
-                   || opt == "--seed" || opt == "--drop" || opt == "--delay" || opt == "--garble"
-                   || opt == "--halt-after" || opt == "--vanish-after" || opt == "--sensor") {
+        } else if (opt == "--com" || opt == "--ports-dir" || opt == "--controllers" || opt == "--motor" ||
+                   opt == "--seed" || opt == "--drop" || opt == "--delay" || opt == "--garble" ||
+                   opt == "--halt-after" || opt == "--vanish-after" || opt == "--sensor") {
             if (!value(v)) return fail(opt + " needs a value");
             if (opt == "--com") {
                 const auto n = wholeNumber(v);
@@ -145,9 +152,12 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
             } else if (opt == "--motor") {
                 std::vector<MotorKind> motors;
                 for (const auto& item : splitList(v)) {
-                    if (item == "dc") motors.push_back(MotorKind::Dc);
-                    else if (item == "stepper") motors.push_back(MotorKind::Stepper);
-                    else return fail("--motor wants dc or stepper, not \"" + item + "\"");
+                    if (item == "dc")
+                        motors.push_back(MotorKind::Dc);
+                    else if (item == "stepper")
+                        motors.push_back(MotorKind::Stepper);
+                    else
+                        return fail("--motor wants dc or stepper, not \"" + item + "\"");
                 }
                 if (motors.empty()) return fail("--motor wants dc or stepper");
                 line.options.motors = motors;
@@ -162,15 +172,21 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
                 // times become whole cycles and timeouts later.
                 const Range& r = rangeOf(opt);
                 if (*x < r.low || *x > r.high) {
-                    return fail(opt + " wants " + r.what + " from " + number(r.low) + " to " + number(r.high)
-                                + ", not \"" + v + "\"");
+                    return fail(opt + " wants " + r.what + " from " + number(r.low) + " to " + number(r.high) +
+                                ", not \"" + v + "\"");
                 }
-                if (opt == "--drop") line.options.drop = *x;
-                else if (opt == "--garble") line.options.garble = *x;
-                else if (opt == "--delay") line.options.delayMs = *x;
-                else if (opt == "--halt-after") line.options.haltAfterS = *x;
-                else if (opt == "--vanish-after") line.options.vanishAfterS = *x;
-                else line.options.sensorLevel = *x;
+                if (opt == "--drop")
+                    line.options.drop = *x;
+                else if (opt == "--garble")
+                    line.options.garble = *x;
+                else if (opt == "--delay")
+                    line.options.delayMs = *x;
+                else if (opt == "--halt-after")
+                    line.options.haltAfterS = *x;
+                else if (opt == "--vanish-after")
+                    line.options.vanishAfterS = *x;
+                else
+                    line.options.sensorLevel = *x;
             }
         } else {
             return fail("unknown option \"" + opt + "\" (qvnsim --help lists them)");
@@ -179,13 +195,14 @@ ParseResult parseCommandLine(const std::vector<std::string>& args) {
     const auto nc = line.options.controllers.size();
     const auto nm = line.options.motors.size();
     if (nm != 1 && nm != nc) {
-        return fail("--motor gives " + std::to_string(nm) + " motors for " + std::to_string(nc)
-                    + " controllers; give one for all or one for each");
+        return fail("--motor gives " + std::to_string(nm) + " motors for " + std::to_string(nc) +
+                    " controllers; give one for all or one for each");
     }
     return ParseResult{line, {}};
 }
 
-std::string describe(const Options& options) {
+std::string describe(const Options& options)
+{
     std::string text = "controllers ";
     for (std::size_t i = 0; i < options.controllers.size(); ++i) {
         if (i) text += ", ";

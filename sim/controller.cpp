@@ -57,8 +57,8 @@ constexpr double kLoadWorm = 0.05e-3;    // the worm's runout tightens the mesh 
 constexpr double kLoadBelt = 0.02e-3;    // the belt's teeth meeting the worm's pulley
 constexpr double kLoadCogging = 0.05e-3; // the motor's 2 poles and 7 slots: 14 a motor turn
 constexpr double kCogsPerTurn = 14;
-constexpr double kLoadNoise = 0.17e-3;   // deviation of the wind on the tube: 0.15 N m at the axis
-constexpr double kNoiseFilter = 0.98;    // a cycle's share kept: gusts of about 50 ms
+constexpr double kLoadNoise = 0.17e-3; // deviation of the wind on the tube: 0.15 N m at the axis
+constexpr double kNoiseFilter = 0.98;  // a cycle's share kept: gusts of about 50 ms
 
 // The PI law: drive in counts/s of no-load speed (kNoLoadSpeed is a duty of
 // 100 %) per count of error and unit of KP, and per count x cycle of summed
@@ -70,19 +70,22 @@ constexpr double kKiScale = 0.028;
 // The mechanics advance in eighths of a cycle, fine beside the 27 Hz resonance.
 constexpr int kSubsteps = 8;
 
-std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
+std::int64_t floorDiv(std::int64_t a, std::int64_t b)
+{
     std::int64_t q = a / b;
     if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
     return q;
 }
 
-double approach(double x, double target, double step) {
+double approach(double x, double target, double step)
+{
     if (x < target) return std::min(x + step, target);
     return std::max(x - step, target);
 }
 
 // Strict decimal integer: optional "-", digits, nothing else, within [lo, hi].
-std::optional<std::int64_t> integerArg(std::string_view text, std::int64_t lo, std::int64_t hi) {
+std::optional<std::int64_t> integerArg(std::string_view text, std::int64_t lo, std::int64_t hi)
+{
     if (text.empty() || text.size() > 12) return std::nullopt;
     std::int64_t value = 0;
     const char* first = text.data();
@@ -97,7 +100,8 @@ std::optional<std::int64_t> integerArg(std::string_view text, std::int64_t lo, s
 constexpr std::int64_t kInt32Min = std::numeric_limits<std::int32_t>::min();
 constexpr std::int64_t kInt32Max = std::numeric_limits<std::int32_t>::max();
 
-std::string int32Text(std::int64_t v) {
+std::string int32Text(std::int64_t v)
+{
     // The controller's counters are 32 bits wide and wrap.
     const auto wrapped = static_cast<std::int32_t>(static_cast<std::uint32_t>(v & 0xffffffffLL));
     return std::to_string(wrapped);
@@ -106,13 +110,16 @@ std::string int32Text(std::int64_t v) {
 } // namespace
 
 Controller::Controller(int index, MotorKind motor, const Options& options, std::uint64_t seed)
-    : index_(index), motor_(motor), options_(options), rng_(seed), sensorLevel_(options.sensorLevel) {}
+    : index_(index), motor_(motor), options_(options), rng_(seed), sensorLevel_(options.sensorLevel)
+{}
 
-void Controller::advanceTo(std::int64_t cycle) {
+void Controller::advanceTo(std::int64_t cycle)
+{
     while (cycle_ < cycle) step();
 }
 
-void Controller::step() {
+void Controller::step()
+{
     ++cycle_;
     count_ += params_.siderealSpeed; // thousandths of a step per second = millionths per cycle
     stepSetPoint();
@@ -120,26 +127,22 @@ void Controller::step() {
     checkInputs();
 }
 
-bool Controller::engaged() const {
-    return mode_ != Mode::Released && mode_ != Mode::Free && mode_ != Mode::Halted;
-}
+bool Controller::engaged() const { return mode_ != Mode::Released && mode_ != Mode::Free && mode_ != Mode::Halted; }
 
-bool Controller::trackingNow() const {
-    return mode_ == Mode::Tracking || (mode_ == Mode::Moving && resumeTracking_);
-}
+bool Controller::trackingNow() const { return mode_ == Mode::Tracking || (mode_ == Mode::Moving && resumeTracking_); }
 
-bool Controller::canMove() const {
-    return mode_ != Mode::Released && mode_ != Mode::Halted && !sensorFault();
-}
+bool Controller::canMove() const { return mode_ != Mode::Released && mode_ != Mode::Halted && !sensorFault(); }
 
-std::int64_t Controller::trackRate() const {
+std::int64_t Controller::trackRate() const
+{
     return static_cast<std::int64_t>(params_.siderealSpeed) + params_.offsetSpeed;
 }
 
 // Highest speed (relative to the target) allowed at `distance` steps from it:
 // the last `finalApproach` steps are taken slowly, and the profile can always
 // brake in time.
-double Controller::speedLimit(double distance) const {
+double Controller::speedLimit(double distance) const
+{
     const double a = params_.accel;
     const double vmax = std::abs(static_cast<double>(params_.moveSpeed));
     const double f = params_.finalApproach;
@@ -151,7 +154,8 @@ double Controller::speedLimit(double distance) const {
     return std::min(vmax, std::sqrt(vf * vf + 2 * a * (distance - f)));
 }
 
-void Controller::stepSetPoint() {
+void Controller::stepSetPoint()
+{
     const double dv = params_.accel * kCycleS;
     switch (mode_) {
     case Mode::Tracking: {
@@ -202,16 +206,15 @@ void Controller::stepSetPoint() {
         if (motor_ == MotorKind::Dc) setPoint_ = std::llround(motorPos_ * kMicro);
         break;
     case Mode::Locked:
-    case Mode::Halted:
-        velocity_ = 0;
-        break;
+    case Mode::Halted: velocity_ = 0; break;
     }
 }
 
 // One control cycle of the DC motor. The controller reads the encoder, a
 // whole count, and computes the drive that goes out at the next cycle; the
 // drive computed a cycle ago acts meanwhile.
-void Controller::stepMotor() {
+void Controller::stepMotor()
+{
     const bool powered = engaged();
     const double applied = drive_;
     drive_ = 0;
@@ -231,9 +234,9 @@ void Controller::stepMotor() {
     // The loads follow the shaft, not the counters that a reset moves.
     const double shaft = motorPos_ + counterShift_;
     const double wormTurn = static_cast<double>(options_.stepsPerWormTurn);
-    const double motorLoad = kLoadWorm * std::sin(2 * kPi * shaft / wormTurn)
-        + kLoadBelt * std::sin(2 * kPi * shaft * kBeltTeeth / wormTurn)
-        + kLoadCogging * std::sin(2 * kPi * shaft * kCogsPerTurn / kCountsPerTurn);
+    const double motorLoad = kLoadWorm * std::sin(2 * kPi * shaft / wormTurn) +
+                             kLoadBelt * std::sin(2 * kPi * shaft * kBeltTeeth / wormTurn) +
+                             kLoadCogging * std::sin(2 * kPi * shaft * kCogsPerTurn / kCountsPerTurn);
 
     // Rotor and mount, each a mass on the spring between them (semi-implicit
     // Euler). Torques in N m; kCountsPerRadian turns them into counts/s^2.
@@ -254,7 +257,8 @@ void Controller::stepMotor() {
         if (motorVel_ == 0) {
             // Stuck until the torque overcomes friction. An idle motor at rest
             // stays: the worm does not let the wheel turn it back.
-            const double net = !powered || std::abs(torque) <= kFriction ? 0 : torque - std::copysign(kFriction, torque);
+            const double net =
+                !powered || std::abs(torque) <= kFriction ? 0 : torque - std::copysign(kFriction, torque);
             motorVel_ = net * motorGain;
         } else {
             const double next = motorVel_ + (torque - std::copysign(kFriction, motorVel_)) * motorGain;
@@ -270,12 +274,14 @@ void Controller::stepMotor() {
     }
 }
 
-bool Controller::sensorFault() const {
+bool Controller::sensorFault() const
+{
     const bool below = (params_.polarity & 128) != 0;
     return below ? sensorLevel_ < params_.sensorThreshold : sensorLevel_ > params_.sensorThreshold;
 }
 
-bool Controller::switchActive(bool plus) const {
+bool Controller::switchActive(bool plus) const
+{
     const double pos = exactPosition();
     const bool pressed = plus ? pos >= options_.limitPlusAt : pos <= options_.limitMinusAt;
     const bool closed = options_.switchesNormallyClosed ? !pressed : pressed;
@@ -283,7 +289,8 @@ bool Controller::switchActive(bool plus) const {
     return configuredClosed ? !closed : closed;
 }
 
-void Controller::checkInputs() {
+void Controller::checkInputs()
+{
     if (engaged()) {
         const bool intoPlus = velocity_ > 0 && switchActive(true);
         const bool intoMinus = velocity_ < 0 && switchActive(false);
@@ -301,13 +308,15 @@ void Controller::checkInputs() {
 // The index mark sits half a turn from the zero of the counters, so that a
 // motor resting at zero does not flicker across it; the falling edge comes
 // one pulse width later than the rising one.
-std::int64_t Controller::wormTurn() const {
+std::int64_t Controller::wormTurn() const
+{
     const std::int64_t turn = options_.stepsPerWormTurn;
     const std::int64_t edge = turn / 2 + ((params_.polarity & 32) ? kIndexWidth : 0);
     return floorDiv(encoder() - edge, turn);
 }
 
-void Controller::finishMotion() {
+void Controller::finishMotion()
+{
     guideCyclesLeft_ = 0;
     if (resumeTracking_) {
         resumeTracking_ = false;
@@ -319,20 +328,23 @@ void Controller::finishMotion() {
     mode_ = (params_.polarity & 16) ? Mode::Free : Mode::Locked;
 }
 
-void Controller::hardStop() {
+void Controller::hardStop()
+{
     resumeTracking_ = false;
     velocity_ = 0;
     finishMotion();
 }
 
-void Controller::halt() {
+void Controller::halt()
+{
     mode_ = Mode::Halted;
     velocity_ = 0;
     resumeTracking_ = false;
     guideCyclesLeft_ = 0;
 }
 
-void Controller::resetCounters() {
+void Controller::resetCounters()
+{
     count_ = 0;
     target_ -= setPoint_;
     setPoint_ = 0;
@@ -343,7 +355,8 @@ void Controller::resetCounters() {
     lastTurn_ = wormTurn();
 }
 
-void Controller::startMove(std::int64_t target, std::int64_t targetRate, bool resume) {
+void Controller::startMove(std::int64_t target, std::int64_t targetRate, bool resume)
+{
     target_ = target;
     targetRate_ = targetRate;
     resumeTracking_ = resume;
@@ -354,12 +367,14 @@ void Controller::startMove(std::int64_t target, std::int64_t targetRate, bool re
 std::int64_t Controller::siderealCount() const { return floorDiv(count_, kMicro); }
 std::int64_t Controller::position() const { return floorDiv(setPoint_, kMicro); }
 double Controller::exactEncoder() const { return motor_ == MotorKind::Dc ? motorPos_ : exactPosition(); }
-std::int64_t Controller::encoder() const {
+std::int64_t Controller::encoder() const
+{
     if (motor_ == MotorKind::Stepper) return position();
     return static_cast<std::int64_t>(std::floor(motorPos_));
 }
 
-char Controller::stateLetter() const {
+char Controller::stateLetter() const
+{
     if (mode_ == Mode::Released) return 'X';
     if (mode_ == Mode::Halted) return 'E';
     if (switchActive(true)) return 'W';
@@ -375,7 +390,8 @@ char Controller::stateLetter() const {
     }
 }
 
-std::string Controller::statusReply(bool encoderPosition) {
+std::string Controller::statusReply(bool encoderPosition)
+{
     const double noisy = sensorLevel_ + options_.sensorNoise * rng_.normal();
     const long sensor = std::lround(std::clamp(noisy, 0.0, 1023.0));
     std::string reply;
@@ -393,7 +409,8 @@ std::string Controller::statusReply(bool encoderPosition) {
     return reply;
 }
 
-std::optional<std::string> Controller::command(std::string_view body) {
+std::optional<std::string> Controller::command(std::string_view body)
+{
     if (body.size() < 2 || body[0] != '&') return std::nullopt;
     const char letter = body[1];
     std::string_view arg = body.substr(2);
@@ -452,9 +469,7 @@ std::optional<std::string> Controller::command(std::string_view body) {
                 mode_ = Mode::Locked;
             }
             break;
-        case 'J':
-            indexSeen_ = false;
-            break;
+        case 'J': indexSeen_ = false; break;
         case 'T':
             if (!canMove()) break;
             if (mode_ == Mode::Free) engageFromFree();

@@ -2,7 +2,8 @@
 
 namespace qvnsim {
 
-std::vector<std::string> FrameReader::feed(std::string_view bytes) {
+std::vector<std::string> FrameReader::feed(std::string_view bytes)
+{
     std::vector<std::string> bodies;
     for (const char c : bytes) {
         if (c == ':') {

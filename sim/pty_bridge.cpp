@@ -16,14 +16,13 @@ namespace {
 
 constexpr std::size_t kMaxUnsent = 64 * 1024; // beyond this the tool is not reading
 
-std::runtime_error failure(const std::string& what) {
-    return std::runtime_error(what + ": " + std::strerror(errno));
-}
+std::runtime_error failure(const std::string& what) { return std::runtime_error(what + ": " + std::strerror(errno)); }
 
 } // namespace
 
 PtyBridge::PtyBridge(int comNumber, const std::string& portsDir, Options options, double now)
-    : bridge_(std::move(options), now) {
+    : bridge_(std::move(options), now)
+{
     if (comNumber < 1 || comNumber > 99) {
         throw std::runtime_error("COM" + std::to_string(comNumber) + " is not a port name (COM1 to COM99)");
     }
@@ -56,7 +55,8 @@ PtyBridge::PtyBridge(int comNumber, const std::string& portsDir, Options options
         }
         // Make the new link beside it and rename it over the old one, so the
         // name never points nowhere.
-        const fs::path temp = fs::path(portsDir) / (".COM" + std::to_string(comNumber) + "." + std::to_string(::getpid()));
+        const fs::path temp =
+            fs::path(portsDir) / (".COM" + std::to_string(comNumber) + "." + std::to_string(::getpid()));
         fs::remove(temp, ec);
         fs::create_symlink(slavePath_, temp, ec);
         if (ec) throw std::runtime_error("cannot create the link " + temp.string() + ": " + ec.message());
@@ -73,13 +73,15 @@ PtyBridge::PtyBridge(int comNumber, const std::string& portsDir, Options options
     }
 }
 
-PtyBridge::~PtyBridge() {
+PtyBridge::~PtyBridge()
+{
     removeLink();
     if (slaveHold_ >= 0) ::close(slaveHold_);
     if (master_ >= 0) ::close(master_);
 }
 
-void PtyBridge::removeLink() {
+void PtyBridge::removeLink()
+{
     if (linkPath_.empty()) return;
     // Only our own link: another simulator may have taken the name since.
     std::error_code ec;
@@ -88,7 +90,8 @@ void PtyBridge::removeLink() {
     linkPath_.clear();
 }
 
-void PtyBridge::vanish() {
+void PtyBridge::vanish()
+{
     if (master_ < 0) return;
     removeLink();
     if (slaveHold_ >= 0) ::close(slaveHold_);
@@ -98,7 +101,8 @@ void PtyBridge::vanish() {
     unsent_.clear();
 }
 
-void PtyBridge::pump(double now) {
+void PtyBridge::pump(double now)
+{
     if (master_ < 0) return;
     if (bridge_.vanished(now)) {
         vanish();
@@ -119,7 +123,8 @@ void PtyBridge::pump(double now) {
     write(out);
 }
 
-void PtyBridge::write(const std::string& bytes) {
+void PtyBridge::write(const std::string& bytes)
+{
     unsent_ += bytes;
     while (!unsent_.empty()) {
         const ssize_t n = ::write(master_, unsent_.data(), unsent_.size());

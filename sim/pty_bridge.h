@@ -13,7 +13,7 @@ public:
     // Opens a pty (master raw), links "COM<n>" in `portsDir` (replacing a stale link; creating the folder) to the slave path.
     // Throws std::runtime_error with a readable message when it cannot.
     PtyBridge(int comNumber, const std::string& portsDir, Options options, double now);
-    ~PtyBridge();                        // removes the link, closes the master
+    ~PtyBridge(); // removes the link, closes the master
     PtyBridge(const PtyBridge&) = delete;
     PtyBridge& operator=(const PtyBridge&) = delete;
 
@@ -22,7 +22,7 @@ public:
     // Reads whatever the tool wrote, feeds the bridge, writes the replies; also writes replies that became due. Never blocks.
     void pump(double now);
     Bridge& bridge() { return bridge_; }
-    void vanish();                       // closes the master (a pulled USB cable); pump() then does nothing
+    void vanish(); // closes the master (a pulled USB cable); pump() then does nothing
     int masterFd() const { return master_; }
     bool gone() const { return master_ < 0; }
 

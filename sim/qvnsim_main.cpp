@@ -24,19 +24,22 @@ volatile sig_atomic_t stopRequested = 0;
 
 void onSignal(int) { stopRequested = 1; }
 
-double monotonicNow() {
+double monotonicNow()
+{
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
-bool isStatusRequest(std::string_view body) {
+bool isStatusRequest(std::string_view body)
+{
     return body.size() == 4 && (body.substr(1) == "&Q0" || body.substr(1) == "&Q1");
 }
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     const std::vector<std::string> args(argv + 1, argv + argc);
     const auto parsed = qvnsim::parseCommandLine(args);
     if (!parsed.line) {

@@ -9,12 +9,14 @@ namespace qvnsim {
 
 class Random {
 public:
-    explicit Random(std::uint64_t seed) {
+    explicit Random(std::uint64_t seed)
+    {
         std::uint64_t x = seed;
         for (auto& word : s_) word = splitmix(x);
     }
 
-    std::uint64_t next() {
+    std::uint64_t next()
+    {
         const std::uint64_t result = rotl(s_[1] * 5, 7) * 9;
         const std::uint64_t t = s_[1] << 17;
         s_[2] ^= s_[0];
@@ -33,7 +35,8 @@ public:
     std::uint64_t below(std::uint64_t n) { return next() % n; }
 
     // Standard normal (Box-Muller, one value per call for simplicity).
-    double normal() {
+    double normal()
+    {
         double u1 = uniform();
         while (u1 <= 0) u1 = uniform();
         const double u2 = uniform();
@@ -42,7 +45,8 @@ public:
 
 private:
     static std::uint64_t rotl(std::uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
-    static std::uint64_t splitmix(std::uint64_t& x) {
+    static std::uint64_t splitmix(std::uint64_t& x)
+    {
         std::uint64_t z = (x += 0x9e3779b97f4a7c15ULL);
         z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
         z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;

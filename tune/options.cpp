@@ -12,7 +12,7 @@ std::optional<std::int64_t> plainNumber(std::string_view t)
 {
     if (t.empty() || t.size() > 12) return std::nullopt;
     std::int64_t v = 0;
-    const auto r = std::from_chars(t.data(), t.data() + t.size(), v);  // no "+", no spaces
+    const auto r = std::from_chars(t.data(), t.data() + t.size(), v); // no "+", no spaces
     if (r.ec != std::errc() || r.ptr != t.data() + t.size()) return std::nullopt;
     return v;
 }
@@ -68,8 +68,7 @@ std::vector<std::int32_t> parseGrid(std::string_view text, std::string_view opti
         const auto step = plainNumber(parts[2]);
         if (!step || *step <= 0)
             throw UsageError(opt + ": the step of \"" + std::string(text) + "\" must be a whole number above 0");
-        if (first > last)
-            throw UsageError(opt + ": the range \"" + std::string(text) + "\" runs backwards");
+        if (first > last) throw UsageError(opt + ": the range \"" + std::string(text) + "\" runs backwards");
         if ((last - first) / *step + 1 > std::int64_t(kMaxGridValues))
             throw UsageError(opt + ": more than " + std::to_string(kMaxGridValues) + " values");
         for (std::int64_t v = first; v <= last; v += *step) add(std::int32_t(v));
@@ -98,7 +97,7 @@ Options parseOptions(const std::vector<std::string>& args)
             o.quiet = true;
             continue;
         }
-        static const char* const withValue[] = {"--port", "--baud", "--address", "--settings", "--kp",
+        static const char* const withValue[] = {"--port", "--baud", "--address", "--settings",  "--kp",
                                                 "--ki",   "--runs", "--csv",     "--write-best"};
         if (std::find_if(std::begin(withValue), std::end(withValue), [&](const char* n) { return a == n; }) ==
             std::end(withValue))

@@ -16,18 +16,18 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-inline constexpr int kMaxRuns = 100;          // runs of one gain pair
-inline constexpr std::size_t kMaxGridValues = 1000;  // values of one gain's list
+inline constexpr int kMaxRuns = 100;                // runs of one gain pair
+inline constexpr std::size_t kMaxGridValues = 1000; // values of one gain's list
 
 struct Options {
-    std::string port;                       // "COM99"
+    std::string port; // "COM99"
     std::string baud = "57600";
-    int address = 1;                        // controller 0..15, address character 64 + n
-    std::optional<std::string> settings;    // none: qvnsettings.dat here, or the defaults
-    std::optional<std::vector<std::int32_t>> kp, ki;  // none: the settings' gain
+    int address = 1;                                 // controller 0..15, address character 64 + n
+    std::optional<std::string> settings;             // none: qvnsettings.dat here, or the defaults
+    std::optional<std::vector<std::int32_t>> kp, ki; // none: the settings' gain
     int runs = 1;
-    std::optional<std::string> csv;         // every run, one line each
-    std::optional<std::string> writeBest;   // the settings with the best gains
+    std::optional<std::string> csv;       // every run, one line each
+    std::optional<std::string> writeBest; // the settings with the best gains
     bool quiet = false;
     bool help = false;
 };

@@ -18,8 +18,7 @@ std::vector<Gains> gainGrid(std::span<const std::int32_t> kp, std::span<const st
 
 TrackingRun::TrackingRun(char address, double sidSpeed)
     : address_(address), sidSpeed_(sidSpeed), move_(analysis::trackingMove(sidSpeed))
-{
-}
+{}
 
 std::vector<analysis::Command> TrackingRun::startCommands(int delay150, int delay100) const
 {
@@ -33,7 +32,7 @@ TrackingRun::Step TrackingRun::onPoll(const controller::StrictReply& reply, doub
         step.ended = true;
         return step;
     }
-    if (!lastAccepted_) lastAccepted_ = now;  // the silence is counted from the first poll
+    if (!lastAccepted_) lastAccepted_ = now; // the silence is counted from the first poll
     using V = controller::ReplyVerdict;
     if (reply.verdict != V::Accepted) {
         if (reply.verdict != V::NoReply) ++rejected_;
@@ -121,7 +120,7 @@ std::string fixed3(double v)
 std::vector<PairSummary> summarize(std::span<const RunResult> runs)
 {
     std::vector<PairSummary> out;
-    std::vector<int> failed;  // worst failure per pair: 0 none, 1 no reply, 2 halted
+    std::vector<int> failed; // worst failure per pair: 0 none, 1 no reply, 2 halted
     for (const RunResult& r : runs) {
         auto it = std::find_if(out.begin(), out.end(), [&](const PairSummary& p) { return p.gains == r.gains; });
         if (it == out.end()) {
@@ -151,9 +150,12 @@ std::vector<PairSummary> summarize(std::span<const RunResult> runs)
             p.peakToPeak /= p.done;
             p.sigma /= p.done;
         }
-        if (failed[k] == 2) p.note = "halted";
-        else if (failed[k] == 1) p.note = "no-reply";
-        else if (p.note.empty()) p.note = "ok";
+        if (failed[k] == 2)
+            p.note = "halted";
+        else if (failed[k] == 1)
+            p.note = "no-reply";
+        else if (p.note.empty())
+            p.note = "ok";
     }
     // A pair without statistics (no finished run, or no point in the
     // window) has no sigma to rank it by.
@@ -175,8 +177,8 @@ std::string formatTable(std::span<const PairSummary> table)
 {
     char line[256];
     std::string out;
-    std::snprintf(line, sizeof line, "%6s %6s %9s %9s %9s %7s %8s %s\n", "KP", "KI", "mean", "p-p", "sigma",
-                  "samples", "rejected", "note");
+    std::snprintf(line, sizeof line, "%6s %6s %9s %9s %9s %7s %8s %s\n", "KP", "KI", "mean", "p-p", "sigma", "samples",
+                  "rejected", "note");
     out += line;
     for (const PairSummary& p : table) {
         const bool figures = p.done > 0 && p.samples > 0;
@@ -190,8 +192,8 @@ std::string formatTable(std::span<const PairSummary> table)
 
 std::string progressLine(int k, int total, const RunResult& r)
 {
-    std::string s = "run " + std::to_string(k) + " of " + std::to_string(total) + ": KP " +
-                    std::to_string(r.gains.kp) + " KI " + std::to_string(r.gains.ki) + ": ";
+    std::string s = "run " + std::to_string(k) + " of " + std::to_string(total) + ": KP " + std::to_string(r.gains.kp) +
+                    " KI " + std::to_string(r.gains.ki) + ": ";
     switch (r.outcome) {
     case Outcome::Done:
         s += r.stats.n > 0 ? "sigma " + fixed3(r.stats.sigma) + " arcsec" : "no point for the statistics";

@@ -42,7 +42,7 @@ public:
     std::vector<analysis::Command> startCommands(int delay150, int delay100) const;
 
     struct Step {
-        std::optional<analysis::Command> send;  // the move, at sample 5
+        std::optional<analysis::Command> send; // the move, at sample 5
         bool ended = false;
     };
     // The reply read at one poll tick, `now` in seconds on any steady clock.
@@ -68,9 +68,9 @@ private:
 
 struct RunResult {
     Gains gains;
-    int run = 1;  // 1-based, within the pair
+    int run = 1; // 1-based, within the pair
     Outcome outcome = Outcome::Done;
-    analysis::TrackingStats stats;  // when done
+    analysis::TrackingStats stats; // when done
     int rejected = 0;
     bool unreliable() const { return rejected > kUnreliableRejected; }
 };
@@ -78,10 +78,10 @@ struct RunResult {
 // One line of the table: a gain pair over its runs.
 struct PairSummary {
     Gains gains;
-    int done = 0;  // runs that finished
-    double mean = 0, peakToPeak = 0, sigma = 0;  // means over the finished runs
-    int samples = 0, rejected = 0;               // totals
-    std::string note;  // "ok", "unreliable", "halted", "no-reply"
+    int done = 0;                               // runs that finished
+    double mean = 0, peakToPeak = 0, sigma = 0; // means over the finished runs
+    int samples = 0, rejected = 0;              // totals
+    std::string note;                           // "ok", "unreliable", "halted", "no-reply"
 };
 
 // The pairs in the order of their first run, then sorted by sigma, best

@@ -44,8 +44,8 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitInterrupted = 130;
 
-constexpr double kSettleSeconds = 2;      // after new gains, before the test
-constexpr double kTrackingWaitSeconds = 5;  // for the "T" after the tracking command
+constexpr double kSettleSeconds = 2;       // after new gains, before the test
+constexpr double kTrackingWaitSeconds = 5; // for the "T" after the tracking command
 
 double now()
 {
@@ -100,7 +100,7 @@ public:
     {
         for (const std::string& b : protocol::activationBodies(activation_, address_)) {
             send(b, timing_.delay150);
-            activated_ = true;  // from the first command on, something may run
+            activated_ = true; // from the first command on, something may run
         }
         lastState_ = 0;
         return track();
@@ -211,7 +211,7 @@ private:
             pauseMs(timing_.delay100);
             const controller::StrictReply r = controller::readReplyStrictly(serial::readComPort(), address_);
             if (r.verdict != controller::ReplyVerdict::NoReply && r.verdict != controller::ReplyVerdict::WrongAddress)
-                encoder_ = r.motorType == '0';  // a servo's motor position is its set point
+                encoder_ = r.motorType == '0'; // a servo's motor position is its set point
             if (r.verdict == controller::ReplyVerdict::Accepted) lastState_ = r.state;
             const bool done = handle(r);
             serial::writeComPort(protocol::statusRequest(address_, encoder_));
@@ -258,9 +258,12 @@ settings::TMYSETTINGS readSettings(const tune::Options& o)
 {
     settings::TMYSETTINGS rec = settings::defaultSettings();
     std::string path;
-    if (o.settings) path = *o.settings;
-    else if (std::filesystem::exists("qvnsettings.dat")) path = "qvnsettings.dat";
-    else return rec;
+    if (o.settings)
+        path = *o.settings;
+    else if (std::filesystem::exists("qvnsettings.dat"))
+        path = "qvnsettings.dat";
+    else
+        return rec;
     errno = 0;
     if (!settings::readRecordFile(path, rec))
         throw Failure{"cannot read the settings file \"" + path + "\": " + std::strerror(errno ? errno : EIO)};
@@ -307,7 +310,8 @@ int main(int argc, char** argv)
     try {
         rec = readSettings(opt);
         if (rec.setting_sidSpeed <= 0)
-            throw Failure{"the sidereal speed of the settings is " + settings::formatThousandths(rec.setting_sidSpeed, '.') +
+            throw Failure{"the sidereal speed of the settings is " +
+                          settings::formatThousandths(rec.setting_sidSpeed, '.') +
                           " steps/s: the tracking test needs a positive one"};
         if (opt.csv) checkWritable(*opt.csv, "CSV file");
         if (opt.writeBest) checkWritable(*opt.writeBest, "model file");
@@ -320,7 +324,8 @@ int main(int argc, char** argv)
         session->open();
         const char a = protocol::addressChar(opt.address);
         if (!session->activateAndTrack())
-            throw Failure{std::string("controller ") + a + " does not track after activation (is it there, and powered?)"};
+            throw Failure{std::string("controller ") + a +
+                          " does not track after activation (is it there, and powered?)"};
         say(opt, std::string("controller ") + a + " on " + opt.port + " active and tracking: " + std::to_string(total) +
                      (total == 1 ? " run" : " runs") + " to go, about 20 s each");
         int k = 0;

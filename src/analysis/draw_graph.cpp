@@ -55,7 +55,9 @@ void TForm1::DrawGraph()
         switch (op.kind) {
         case Kind::Rectangle: KRectangle(op.x1, op.y1, op.x2, op.y2, op.colour, op.fill, BitMap1); break;
         case Kind::Line: KLigne(op.x1, op.y1, op.x2, op.y2, op.colour, BitMap1); break;
-        case Kind::Text: KTexte(op.x1, op.y1, op.colour, analysis::clNone, QString::fromStdString(op.text), BitMap1); break;
+        case Kind::Text:
+            KTexte(op.x1, op.y1, op.colour, analysis::clNone, QString::fromStdString(op.text), BitMap1);
+            break;
         case Kind::FontSize: BitMap1.canvas.setFont(pictureFont(op.points)); break;
         }
     }
@@ -76,8 +78,8 @@ void TForm1::DrawGraph()
     lastRun = std::move(run);
     MenuSaveSamples->setEnabled(true);
 
-    for (QPushButton* b : {ButtonGraphGoto, ButtonGraphStep, ButtonGraphTrack, ButtonImageSave})
-        b->setEnabled(true);
-    sendToQuorvane(QString::fromStdString(protocol::cmd::acceleration(i2cAddress.toLatin1(), EditAccel->text().toStdString())),
-                   delay150);
+    for (QPushButton* b : {ButtonGraphGoto, ButtonGraphStep, ButtonGraphTrack, ButtonImageSave}) b->setEnabled(true);
+    sendToQuorvane(
+        QString::fromStdString(protocol::cmd::acceleration(i2cAddress.toLatin1(), EditAccel->text().toStdString())),
+        delay150);
 }

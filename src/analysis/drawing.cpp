@@ -12,10 +12,7 @@ namespace {
 // 96 dots per inch: 8 points are 10.7 pixels on every screen.
 constexpr int kDotsPerMetre = 3780;
 
-QColor colour(analysis::TColor c)
-{
-    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
-}
+QColor colour(analysis::TColor c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
 
 } // namespace
 

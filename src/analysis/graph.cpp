@@ -32,8 +32,10 @@ bool clip(double& x1, double& y1, double& x2, double& y2)
             continue;
         }
         const double t = q[i] / p[i];
-        if (p[i] < 0) t0 = std::max(t0, t);
-        else t1 = std::min(t1, t);
+        if (p[i] < 0)
+            t0 = std::max(t0, t);
+        else
+            t1 = std::min(t1, t);
     }
     if (t0 > t1) return false;
     const double ax = x1 + t0 * dx, ay = y1 + t0 * dy, bx = x1 + t1 * dx, by = y1 + t1 * dy;
@@ -78,8 +80,8 @@ std::string fixed3(double v, char sep) { return settings::formatFixed(v, 3, sep)
 
 } // namespace
 
-Scales graphScales(std::optional<double> graphStep, std::optional<double> graphSpeed,
-                   std::optional<double> sidSpeed, int interval1)
+Scales graphScales(std::optional<double> graphStep, std::optional<double> graphSpeed, std::optional<double> sidSpeed,
+                   int interval1)
 {
     Scales s;
     if (graphStep && *graphStep != 0) s.position = finite(std::fabs(180 / *graphStep));
@@ -199,7 +201,8 @@ Graph planGraph(const GraphInput& in)
         k.text(25, 6, clGray, "positive direction");
         k.text(25, 460, clGray, "negative direction");
         k.fontSize(10);
-        k.text(140, 440, clBlack, dc ? "REF. SYSTEM: FIXED;      DC SERVO MOTOR" : "REF. SYSTEM: FIXED;       STEPPER MOTOR");
+        k.text(140, 440, clBlack,
+               dc ? "REF. SYSTEM: FIXED;      DC SERVO MOTOR" : "REF. SYSTEM: FIXED;       STEPPER MOTOR");
         k.fontSize(8);
     } else {
         // The target moves with the sky: it rises by L over the plot's width.

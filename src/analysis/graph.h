@@ -29,30 +29,30 @@ inline constexpr int kPictureHeight = 480;
 struct DrawOp {
     enum class Kind { Rectangle, Line, Text, FontSize };
     Kind kind = Kind::Line;
-    int x1 = 0, y1 = 0, x2 = 0, y2 = 0;  // a text uses x1, y1 (top-left of its box)
-    TColor colour = clBlack;             // outline, line or text colour
-    TColor fill = clNone;                // rectangle fill
-    std::string text;                    // UTF-8
-    int points = 0;                      // FontSize
+    int x1 = 0, y1 = 0, x2 = 0, y2 = 0; // a text uses x1, y1 (top-left of its box)
+    TColor colour = clBlack;            // outline, line or text colour
+    TColor fill = clNone;               // rectangle fill
+    std::string text;                   // UTF-8
+    int points = 0;                     // FontSize
     bool operator==(const DrawOp&) const = default;
 };
 
 // Pixels per unit of each axis. A scale that cannot be computed (a zero or
 // unreadable graph step or speed) is none, and what needs it is not drawn.
 struct Scales {
-    std::optional<double> position;  // P = |180 / G|: pixels per step
-    std::optional<double> speed;     // V = |180 / F| × 400 / interval1
-    double time = 0;                 // X = 30 / S × 1.05 for S > 0, else 0
+    std::optional<double> position; // P = |180 / G|: pixels per step
+    std::optional<double> speed;    // V = |180 / F| × 400 / interval1
+    double time = 0;                // X = 30 / S × 1.05 for S > 0, else 0
 };
-Scales graphScales(std::optional<double> graphStep, std::optional<double> graphSpeed,
-                   std::optional<double> sidSpeed, int interval1);
+Scales graphScales(std::optional<double> graphStep, std::optional<double> graphSpeed, std::optional<double> sidSpeed,
+                   int interval1);
 
 struct TrackingStats {
     int n = 0;
     double mean = 0;
-    double maximum = -10;  // the sentinels stay when no value passes them
+    double maximum = -10; // the sentinels stay when no value passes them
     double minimum = 10;
-    double sigma = 0;      // population standard deviation
+    double sigma = 0; // population standard deviation
     double peakToPeak() const { return maximum - minimum; }
 };
 // Statistics of the errors in arcseconds. With no value only n is meaningful.
@@ -90,16 +90,16 @@ struct GraphInput {
     int refSyst = 0;
     int motorType = 0;
     bool tracking = false;
-    std::int32_t offsetTrackSpeed = 0;  // thousandths, as stored
+    std::int32_t offsetTrackSpeed = 0; // thousandths, as stored
     // Edit texts shown as typed in the captions (UTF-8).
     std::string graphStepText, graphSpeedText, accelText, finalText, sidSpeedText, trackSpeedText, kpText, kiText;
     char decimalSep = '.';
 };
 
 struct Graph {
-    std::vector<DrawOp> ops;               // in drawing order, on a 600 × 480 picture
-    std::vector<double> trackErr;          // errors in arcseconds of the statistics window
-    std::optional<TrackingStats> stats;    // when the statistics are drawn
+    std::vector<DrawOp> ops;            // in drawing order, on a 600 × 480 picture
+    std::vector<double> trackErr;       // errors in arcseconds of the statistics window
+    std::optional<TrackingStats> stats; // when the statistics are drawn
 };
 
 // Everything the renderer draws for one run. Values that cannot be drawn

@@ -13,15 +13,15 @@ namespace {
 analysis::RgbImage shownPicture(const QLabel* image)
 {
     const QPixmap pixmap = image->pixmap();
-    if (pixmap.isNull())
-        return analysis::blankPicture(image->width(), image->height());
+    if (pixmap.isNull()) return analysis::blankPicture(image->width(), image->height());
     const QImage rgb = pixmap.toImage().convertToFormat(QImage::Format_RGB888);
     analysis::RgbImage out;
     out.width = rgb.width();
     out.height = rgb.height();
     out.rgb.resize(std::size_t(out.width) * std::size_t(out.height) * 3);
     for (int y = 0; y < out.height; ++y)
-        std::copy_n(rgb.constScanLine(y), std::size_t(out.width) * 3, out.rgb.begin() + std::ptrdiff_t(y) * out.width * 3);
+        std::copy_n(rgb.constScanLine(y), std::size_t(out.width) * 3,
+                    out.rgb.begin() + std::ptrdiff_t(y) * out.width * 3);
     return out;
 }
 
@@ -37,8 +37,7 @@ void TForm1::ButtonImageSaveClick()
     request.fileName = savePictureFileName;
     request.filterIndex = savePictureFilterIndex;
     const auto answer = platform().saveFileDialog(request);
-    if (!answer)
-        return;
+    if (!answer) return;
     savePictureFileName = answer->path;
     savePictureFilterIndex = answer->filterIndex;
 

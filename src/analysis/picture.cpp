@@ -17,8 +17,7 @@ constexpr std::uint32_t kPixelsPerMetre = 3780;
 
 void checkImage(const RgbImage& img)
 {
-    if (img.width <= 0 || img.height <= 0 ||
-        img.rgb.size() != std::size_t(img.width) * std::size_t(img.height) * 3)
+    if (img.width <= 0 || img.height <= 0 || img.rgb.size() != std::size_t(img.width) * std::size_t(img.height) * 3)
         throw std::runtime_error("the picture is empty or malformed");
 }
 
@@ -91,8 +90,8 @@ bool pngEncode(const RgbImage& img, PngBuffer& buf, PngError& err)
         return false;
     }
     png_set_write_fn(png, &buf, pngWrite, pngFlush);
-    png_set_IHDR(png, info, png_uint_32(img.width), png_uint_32(img.height), 8, PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, png_uint_32(img.width), png_uint_32(img.height), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_set_pHYs(png, info, kPixelsPerMetre, kPixelsPerMetre, PNG_RESOLUTION_METER);
     // Flat colours and thin lines: unfiltered rows at level 3 are as small as
     // the default adaptive filters at level 6, in a quarter of the time.
@@ -139,13 +138,14 @@ bool jpegEncode(const RgbImage& img, int quality, unsigned char** data, unsigned
     cinfo.input_components = 3;
     cinfo.in_color_space = JCS_RGB;
     jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, quality, TRUE);  // baseline tables; sequential, not progressive
-    cinfo.density_unit = 1;                   // dots per inch
+    jpeg_set_quality(&cinfo, quality, TRUE); // baseline tables; sequential, not progressive
+    cinfo.density_unit = 1;                  // dots per inch
     cinfo.X_density = 96;
     cinfo.Y_density = 96;
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(img.rgb.data() + std::size_t(cinfo.next_scanline) * std::size_t(img.width) * 3);
+        JSAMPROW row =
+            const_cast<JSAMPROW>(img.rgb.data() + std::size_t(cinfo.next_scanline) * std::size_t(img.width) * 3);
         jpeg_write_scanlines(&cinfo, &row, 1);
     }
     jpeg_finish_compress(&cinfo);

@@ -24,7 +24,7 @@ RgbImage blankPicture(int width, int height);
 enum class PictureFormat { Jpeg, Bmp, Png };
 
 struct PictureTarget {
-    std::string path;      // the name to write, as typed or with the filter's extension
+    std::string path; // the name to write, as typed or with the filter's extension
     PictureFormat format;
 };
 
@@ -40,9 +40,9 @@ public:
 };
 
 // The encoders. They throw std::runtime_error with the encoder's reason.
-std::string encodeBmp(const RgbImage& img);                 // 24-bit, uncompressed
-std::string encodePng(const RgbImage& img);                 // libpng, 8-bit RGB
-std::string encodeJpeg(const RgbImage& img, int quality);   // libjpeg, baseline colour
+std::string encodeBmp(const RgbImage& img);               // 24-bit, uncompressed
+std::string encodePng(const RgbImage& img);               // libpng, 8-bit RGB
+std::string encodeJpeg(const RgbImage& img, int quality); // libjpeg, baseline colour
 
 inline constexpr int kJpegQuality = 90;
 

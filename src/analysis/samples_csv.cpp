@@ -11,7 +11,7 @@ namespace analysis {
 std::string csvNumber(double v)
 {
     if (!std::isfinite(v)) return {};
-    if (v == 0) v = 0;  // no "-0"
+    if (v == 0) v = 0; // no "-0"
     char buf[32];
     const auto r = std::to_chars(buf, buf + sizeof buf, v);
     return std::string(buf, r.ptr);

@@ -10,16 +10,15 @@
 namespace analysis {
 
 struct FinishedRun {
-    std::vector<double> sid, pos, err;  // samples 0 to the last
+    std::vector<double> sid, pos, err; // samples 0 to the last
     RunOrigins origins;
-    double sidSpeed = 0;     // steps per second the errors were computed with
-    double timeScale = 0;    // X of the graph that drew the run
-    bool errorColumn = false;  // a tracking test in the sidereal system
-    bool statistics = false;   // the graph computed tracking statistics
+    double sidSpeed = 0;      // steps per second the errors were computed with
+    double timeScale = 0;     // X of the graph that drew the run
+    bool errorColumn = false; // a tracking test in the sidereal system
+    bool statistics = false;  // the graph computed tracking statistics
 };
 
-inline constexpr std::string_view kSamplesCsvHeader =
-    "seconds,sidereal_count,position,error_arcsec,in_statistics";
+inline constexpr std::string_view kSamplesCsvHeader = "seconds,sidereal_count,position,error_arcsec,in_statistics";
 
 // The header, then one row per sample the curves drew (the origin to the
 // last): seconds since the origin, sidereal count, position, the error in

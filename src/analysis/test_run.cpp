@@ -58,8 +58,7 @@ SampleResult sampleStep(const Sample& s)
     // 105, not 100: the label reaches 100 where the curve reaches the right
     // end of the time axis.
     const double p = (s.sidTime - r.origins.initialSid) * 105 / (s.sidSpeed * kRunSeconds);
-    if (std::isfinite(p))
-        r.percent = roundedText(p) + " %";
+    if (std::isfinite(p)) r.percent = roundedText(p) + " %";
 
     const double limit = r.origins.finalSid - r.origins.initialSid;
     const bool past = !(s.sidTime <= limit);

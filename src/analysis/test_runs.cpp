@@ -24,8 +24,7 @@ void disableTestButtons(TForm1& f)
 
 void TForm1::ButtonGraphTrackClick()
 {
-    if (!testNumber(EditSidSpeed->text()))
-        return;
+    if (!testNumber(EditSidSpeed->text())) return;
     if (!analysis::trackingTestAllowed(_refSyst, isTracking, mySettings.setting_offsetTrackSpeed)) {
         platform().showMessage(QString::fromLatin1(analysis::kTrackingTestRefused.data(),
                                                    qsizetype(analysis::kTrackingTestRefused.size())));
@@ -48,8 +47,7 @@ void TForm1::ButtonGraphTrackClick()
 
 void TForm1::ButtonGraphStepClick()
 {
-    if (!testInteger(EditGraphStep->text()) || !testInteger(EditGraphSpeed->text()))
-        return;
+    if (!testInteger(EditGraphStep->text()) || !testInteger(EditGraphSpeed->text())) return;
     disableTestButtons(*this);
     consoleAppend(QString());
     consoleAppend(QStringLiteral("Step pulse analysis in progress..."));
@@ -63,8 +61,7 @@ void TForm1::ButtonGraphStepClick()
 
 void TForm1::ButtonGraphGotoClick()
 {
-    if (!testInteger(EditGraphStep->text()) || !testInteger(EditGraphSpeed->text()))
-        return;
+    if (!testInteger(EditGraphStep->text()) || !testInteger(EditGraphSpeed->text())) return;
     disableTestButtons(*this);
     consoleAppend(QString());
     consoleAppend(QStringLiteral("Goto analysis in progress..."));
@@ -81,11 +78,11 @@ void TForm1::addPointToGraph()
     // The poll goes on under an open message box: a failed check is told once
     // per text, not at every tick, and samples are skipped until it is mended.
     for (const QString& t : {EditFinal->text(), EditGraphSpeed->text()}) {
-        if (settings::parseInteger(t.toStdString()))
-            continue;
+        if (settings::parseInteger(t.toStdString())) continue;
         if (graphCheckFailed != t) {
             graphCheckFailed = t;
-            showMessageAfterTick(QStringLiteral("Value \"") + t + QStringLiteral("\" in edit box\r\nis not an integer."));
+            showMessageAfterTick(QStringLiteral("Value \"") + t +
+                                 QStringLiteral("\" in edit box\r\nis not an integer."));
         }
         return;
     }
@@ -111,10 +108,8 @@ void TForm1::addPointToGraph()
     initial_pointsid = r.origins.initialSid;
     initial_pointpos = r.origins.initialPos;
     final_pointsid = r.origins.finalSid;
-    if (r.move)
-        sendToQuorvane(body(r.move->body), r.move->pauseMs);
-    if (r.percent)
-        LabelPercent->setText(QString::fromStdString(*r.percent));
+    if (r.move) sendToQuorvane(body(r.move->body), r.move->pauseMs);
+    if (r.percent) LabelPercent->setText(QString::fromStdString(*r.percent));
     if (!r.ends) {
         pointidx = i + 1;
         return;
@@ -144,7 +139,7 @@ void TForm1::connectAnalysisEvents()
     MenuCopyPicture->setObjectName(QStringLiteral("MenuCopyPicture"));
     MenuSaveSamples = PopupMenuImage->addAction(QStringLiteral("Save samples as CSV..."));
     MenuSaveSamples->setObjectName(QStringLiteral("MenuSaveSamples"));
-    MenuSaveSamples->setEnabled(false);  // until a run is drawn
+    MenuSaveSamples->setEnabled(false); // until a run is drawn
     Image1->setContextMenuPolicy(Qt::CustomContextMenu);
     Image1->setFocusPolicy(Qt::ClickFocus);
     connect(Image1, &QWidget::customContextMenuRequested, this,

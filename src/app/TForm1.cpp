@@ -31,10 +31,7 @@ void setLabelColor(QLabel* label, const QColor& color)
     label->setPalette(p);
 }
 
-QColor labelColor(const QLabel* label)
-{
-    return label->palette().color(QPalette::Active, QPalette::WindowText);
-}
+QColor labelColor(const QLabel* label) { return label->palette().color(QPalette::Active, QPalette::WindowText); }
 
 TForm1::TForm1(Platform& platform, QWidget* parent) : QMainWindow(parent), platform_(platform)
 {
@@ -44,7 +41,7 @@ TForm1::TForm1(Platform& platform, QWidget* parent) : QMainWindow(parent), platf
     // the layout is sized for.
     QFont f = font();
     f.setFamily(QFontDatabase::families().contains(QStringLiteral("Tahoma")) ? QStringLiteral("Tahoma")
-                                                                            : QStringLiteral("DejaVu Sans"));
+                                                                             : QStringLiteral("DejaVu Sans"));
     f.setPixelSize(11);
     setFont(f);
     // The six page captions fill the 640-pixel tab row only in a narrower cut.
@@ -94,8 +91,7 @@ void TForm1::connectEvents()
     wire(ButtonUpdatePID, &QToolButton::clicked, &TForm1::ButtonUpdatePIDClick);
     wire(ButtonUpdateTrack, &QToolButton::clicked, &TForm1::ButtonUpdateTrackClick);
 
-    for (const ChangeMark& m : changeMarks(*this))
-        wire(m.edit, &QLineEdit::textChanged, m.handler);
+    for (const ChangeMark& m : changeMarks(*this)) wire(m.edit, &QLineEdit::textChanged, m.handler);
 }
 
 void TForm1::showMessageAfterTick(const QString& text)
@@ -103,10 +99,7 @@ void TForm1::showMessageAfterTick(const QString& text)
     QTimer::singleShot(0, this, [this, text] { guarded([this, &text] { platform_.showMessage(text); }); });
 }
 
-void TForm1::reportError(const std::exception& e)
-{
-    platform_.showMessage(QString::fromUtf8(e.what()));
-}
+void TForm1::reportError(const std::exception& e) { platform_.showMessage(QString::fromUtf8(e.what())); }
 
 // ---- mini console
 
@@ -120,8 +113,7 @@ void TForm1::consoleAppend(const QString& text)
     c.movePosition(QTextCursor::End);
     // The document always holds one block; the first append after a clear
     // writes into it, every later one starts a new line.
-    if (consoleHasLines_)
-        c.insertBlock();
+    if (consoleHasLines_) c.insertBlock();
     c.insertText(t);
     consoleHasLines_ = true;
     Memo1->setTextCursor(c);
@@ -141,8 +133,7 @@ int TForm1::radioIndex(const QGroupBox* group)
 {
     const auto buttons = radioButtons(group);
     for (qsizetype i = 0; i < buttons.size(); ++i) {
-        if (buttons.at(i)->isChecked())
-            return static_cast<int>(i);
+        if (buttons.at(i)->isChecked()) return static_cast<int>(i);
     }
     return -1;
 }
@@ -150,10 +141,8 @@ int TForm1::radioIndex(const QGroupBox* group)
 void TForm1::setRadioIndex(QGroupBox* group, int index)
 {
     const auto buttons = radioButtons(group);
-    if (buttons.isEmpty())
-        return;
-    if (index >= buttons.size())
-        index = static_cast<int>(buttons.size()) - 1;
+    if (buttons.isEmpty()) return;
+    if (index >= buttons.size()) index = static_cast<int>(buttons.size()) - 1;
     if (index >= 0) {
         buttons.at(index)->setChecked(true);
         return;
@@ -170,8 +159,7 @@ void TForm1::setRadioIndex(QGroupBox* group, int index)
 
 bool TForm1::event(QEvent* e)
 {
-    if (e->type() == QEvent::WindowActivate)
-        startUpOnce();
+    if (e->type() == QEvent::WindowActivate) startUpOnce();
     return QMainWindow::event(e);
 }
 
@@ -185,8 +173,7 @@ void TForm1::showEvent(QShowEvent* e)
 
 void TForm1::startUpOnce()
 {
-    if (startedUp_)
-        return;
+    if (startedUp_) return;
     startedUp_ = true;
     guarded([this] { FormActivate(); });
 }

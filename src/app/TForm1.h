@@ -225,12 +225,12 @@ public:
     double test_sidspeed = 0;
     double test_target = 0;
     TANALYZETEST analyze = anaTrack;
-    int lastpointidx = 0;             // index of the last sample of the last run
-    int trackerrcount = 0;            // entries 1 to n of track_err from the last drawing
-    std::optional<QString> graphCheckFailed;  // the text whose check failed while sampling, told once
-    std::optional<analysis::FinishedRun> lastRun;  // the last drawn run, kept from the next one
-    QString saveSamplesFileName = QStringLiteral("samples.csv");  // last choice of the CSV dialog
-    QString savePictureFileName;      // last choice of the picture dialog
+    int lastpointidx = 0;                         // index of the last sample of the last run
+    int trackerrcount = 0;                        // entries 1 to n of track_err from the last drawing
+    std::optional<QString> graphCheckFailed;      // the text whose check failed while sampling, told once
+    std::optional<analysis::FinishedRun> lastRun; // the last drawn run, kept from the next one
+    QString saveSamplesFileName = QStringLiteral("samples.csv"); // last choice of the CSV dialog
+    QString savePictureFileName;                                 // last choice of the picture dialog
     int savePictureFilterIndex = 1;
     int _motorType = 0;
 

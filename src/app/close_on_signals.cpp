@@ -32,29 +32,24 @@ void onSignal(int)
 
 CloseOnSignals::CloseOnSignals(QWidget& window) : window_(window)
 {
-    if (g_pipe[0] >= 0)
-        throw std::logic_error("CloseOnSignals: only one at a time");
-    if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        throw std::runtime_error("CloseOnSignals: no pipe");
+    if (g_pipe[0] >= 0) throw std::logic_error("CloseOnSignals: only one at a time");
+    if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) throw std::runtime_error("CloseOnSignals: no pipe");
     notifier_ = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, [this] {
         char buf[16];
-        while (::read(g_pipe[0], buf, sizeof buf) > 0) {
-        }
+        while (::read(g_pipe[0], buf, sizeof buf) > 0) {}
         closeWindow();
     });
     struct sigaction sa {};
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
-    for (int s : kSignals)
-        ::sigaction(s, &sa, nullptr);
+    for (int s : kSignals) ::sigaction(s, &sa, nullptr);
 }
 
 CloseOnSignals::~CloseOnSignals()
 {
-    for (int s : kSignals)
-        std::signal(s, SIG_DFL);
+    for (int s : kSignals) std::signal(s, SIG_DFL);
     delete notifier_;
     ::close(g_pipe[0]);
     ::close(g_pipe[1]);

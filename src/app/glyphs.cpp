@@ -31,7 +31,7 @@ QIcon glyphIcon(Glyph glyph)
     p.setRenderHint(QPainter::Antialiasing);
     const QPen outline(Qt::black, 1);
     switch (glyph) {
-    case Glyph::Open: {  // a folder with an arrow coming out
+    case Glyph::Open: { // a folder with an arrow coming out
         p.setPen(outline);
         p.setBrush(QColor(230, 190, 60));
         p.drawRect(QRectF(1.5, 5.5, 11, 8));
@@ -42,7 +42,7 @@ QIcon glyphIcon(Glyph glyph)
         p.drawLine(QPointF(14, 3), QPointF(14, 7));
         break;
     }
-    case Glyph::Save: {  // a diskette
+    case Glyph::Save: { // a diskette
         p.setPen(outline);
         p.setBrush(QColor(40, 60, 160));
         p.drawRect(QRectF(1.5, 1.5, 13, 13));
@@ -52,7 +52,7 @@ QIcon glyphIcon(Glyph glyph)
         p.drawRect(QRectF(3.5, 9.5, 9, 5));
         break;
     }
-    case Glyph::Stop:  // a red octagon
+    case Glyph::Stop: // a red octagon
         p.setPen(outline);
         p.setBrush(QColor(220, 0, 0));
         p.drawPolygon(QPolygonF() << QPointF(5, 1) << QPointF(11, 1) << QPointF(15, 5) << QPointF(15, 11)
@@ -60,7 +60,7 @@ QIcon glyphIcon(Glyph glyph)
         p.setPen(QPen(Qt::white, 2));
         p.drawLine(QPointF(4.5, 8), QPointF(11.5, 8));
         break;
-    case Glyph::Free:  // an open padlock ring over its body
+    case Glyph::Free: // an open padlock ring over its body
         p.setPen(QPen(Qt::black, 1.5));
         p.setBrush(Qt::NoBrush);
         p.drawArc(QRectF(5, 1, 8, 9), 0, 180 * 16);
@@ -69,7 +69,7 @@ QIcon glyphIcon(Glyph glyph)
         p.setBrush(QColor(230, 190, 60));
         p.drawRect(QRectF(2.5, 8.5, 9, 6));
         break;
-    case Glyph::Track: {  // a star
+    case Glyph::Track: { // a star
         QPolygonF star;
         for (int i = 0; i < 10; ++i) {
             const double r = (i % 2 == 0) ? 7.5 : 3.2;
@@ -81,14 +81,14 @@ QIcon glyphIcon(Glyph glyph)
         p.drawPolygon(star);
         break;
     }
-    case Glyph::Move:  // a double arrow
+    case Glyph::Move: // a double arrow
         p.setPen(outline);
         p.setBrush(QColor(0, 120, 0));
-        p.drawPolygon(QPolygonF() << QPointF(1, 8) << QPointF(5, 3) << QPointF(5, 6) << QPointF(11, 6)
-                                  << QPointF(11, 3) << QPointF(15, 8) << QPointF(11, 13) << QPointF(11, 10)
-                                  << QPointF(5, 10) << QPointF(5, 13));
+        p.drawPolygon(QPolygonF() << QPointF(1, 8) << QPointF(5, 3) << QPointF(5, 6) << QPointF(11, 6) << QPointF(11, 3)
+                                  << QPointF(15, 8) << QPointF(11, 13) << QPointF(11, 10) << QPointF(5, 10)
+                                  << QPointF(5, 13));
         break;
-    case Glyph::GoTo:  // a target
+    case Glyph::GoTo: // a target
         p.setPen(QPen(QColor(180, 0, 0), 1.5));
         p.setBrush(Qt::NoBrush);
         p.drawEllipse(QPointF(8, 8), 6.5, 6.5);
@@ -96,12 +96,8 @@ QIcon glyphIcon(Glyph glyph)
         p.drawLine(QPointF(8, 0), QPointF(8, 16));
         p.drawLine(QPointF(0, 8), QPointF(16, 8));
         break;
-    case Glyph::Left:
-        arrow(p, false, QColor(0, 90, 200));
-        break;
-    case Glyph::Right:
-        arrow(p, true, QColor(0, 90, 200));
-        break;
+    case Glyph::Left: arrow(p, false, QColor(0, 90, 200)); break;
+    case Glyph::Right: arrow(p, true, QColor(0, 90, 200)); break;
     }
     p.end();
     return QIcon(pm);

@@ -9,16 +9,16 @@
 
 struct FileDialogRequest {
     QString title;
-    QString startDir;     // starting folder
-    QString filter;       // "description|pattern|description|pattern..."
-    QString defaultExt;   // without the dot, e.g. "qvm"
-    QString fileName;     // file name shown at first (may be empty)
-    int filterIndex = 1;  // 1-based entry of `filter` selected at first
+    QString startDir;    // starting folder
+    QString filter;      // "description|pattern|description|pattern..."
+    QString defaultExt;  // without the dot, e.g. "qvm"
+    QString fileName;    // file name shown at first (may be empty)
+    int filterIndex = 1; // 1-based entry of `filter` selected at first
 };
 
 struct FileDialogAnswer {
-    QString path;         // full path chosen
-    int filterIndex = 1;  // 1-based entry of the filter selected when accepted
+    QString path;        // full path chosen
+    int filterIndex = 1; // 1-based entry of the filter selected when accepted
 };
 
 class Platform {

@@ -16,17 +16,13 @@ std::optional<FileDialogAnswer> runDialog(QWidget* parent, const FileDialogReque
     // The open dialog does not insist that the file exists; saving replaces
     // an existing file without asking.
     dlg.setFileMode(QFileDialog::AnyFile);
-    if (save)
-        dlg.setOption(QFileDialog::DontConfirmOverwrite);
+    if (save) dlg.setOption(QFileDialog::DontConfirmOverwrite);
     const QStringList filters = qtNameFilters(r.filter);
     dlg.setNameFilters(filters);
-    if (r.filterIndex >= 1 && r.filterIndex <= filters.size())
-        dlg.selectNameFilter(filters.at(r.filterIndex - 1));
+    if (r.filterIndex >= 1 && r.filterIndex <= filters.size()) dlg.selectNameFilter(filters.at(r.filterIndex - 1));
     dlg.setDefaultSuffix(r.defaultExt);
-    if (!r.fileName.isEmpty())
-        dlg.selectFile(r.fileName);
-    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
-        return std::nullopt;
+    if (!r.fileName.isEmpty()) dlg.selectFile(r.fileName);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return std::nullopt;
     FileDialogAnswer a;
     a.path = QFileInfo(dlg.selectedFiles().first()).absoluteFilePath();
     const int idx = filters.indexOf(dlg.selectedNameFilter());
@@ -49,8 +45,7 @@ QStringList qtNameFilters(const QString& filter)
         pattern.replace(QLatin1Char(';'), QLatin1Char(' '));
         pattern = pattern.simplified();
         const qsizetype open = desc.lastIndexOf(QLatin1Char('('));
-        if (open >= 0 && desc.endsWith(QLatin1Char(')')))
-            desc = desc.left(open).trimmed();
+        if (open >= 0 && desc.endsWith(QLatin1Char(')'))) desc = desc.left(open).trimmed();
         out << desc + QStringLiteral(" (") + pattern + QLatin1Char(')');
     }
     return out;
@@ -58,8 +53,7 @@ QStringList qtNameFilters(const QString& filter)
 
 void QtPlatform::sleepMs(int ms)
 {
-    if (ms > 0)
-        QThread::msleep(static_cast<unsigned long>(ms));
+    if (ms > 0) QThread::msleep(static_cast<unsigned long>(ms));
 }
 
 void QtPlatform::showMessage(const QString& text)
@@ -92,7 +86,4 @@ QChar QtPlatform::decimalSeparator() const
     return sep == QStringLiteral(",") ? QLatin1Char(',') : QLatin1Char('.');
 }
 
-QString QtPlatform::executablePath() const
-{
-    return QCoreApplication::applicationFilePath();
-}
+QString QtPlatform::executablePath() const { return QCoreApplication::applicationFilePath(); }

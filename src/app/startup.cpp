@@ -70,15 +70,14 @@ void TForm1::FormActivate()
     }
 
     // 6. The unconnected state.
-    for (QWidget* w : std::initializer_list<QWidget*>{
-             ButtonConnect, ComboBoxComPort, ComboBoxBaudRate, ButtonExit, GroupBoxProp, GroupBoxPID,
-             GroupBoxTrack, GroupBoxPolarity, ButtonLoadModel, ButtonSaveModel, ButtonResetSettings})
+    for (QWidget* w : std::initializer_list<QWidget*>{ButtonConnect, ComboBoxComPort, ComboBoxBaudRate, ButtonExit,
+                                                      GroupBoxProp, GroupBoxPID, GroupBoxTrack, GroupBoxPolarity,
+                                                      ButtonLoadModel, ButtonSaveModel, ButtonResetSettings})
         w->setEnabled(true);
     for (QWidget* w : std::initializer_list<QWidget*>{
-             ButtonDisconnect, ButtonActivate, ButtonRelease, ComboBoxI2Caddr, RadioGroupRefSyst,
-             RadioGroupPosReq, ComboBoxReqFreq, ButtonUpdateProp, ButtonUpdatePID, ButtonUpdateTrack,
-             ButtonResetPos, ButtonResetIndex, ButtonStop, ButtonFree, GroupBoxTrack2, GroupBoxSlew,
-             GroupBoxGoTo, GroupBoxPulseGuide, GroupBoxGraph})
+             ButtonDisconnect, ButtonActivate, ButtonRelease, ComboBoxI2Caddr, RadioGroupRefSyst, RadioGroupPosReq,
+             ComboBoxReqFreq, ButtonUpdateProp, ButtonUpdatePID, ButtonUpdateTrack, ButtonResetPos, ButtonResetIndex,
+             ButtonStop, ButtonFree, GroupBoxTrack2, GroupBoxSlew, GroupBoxGoTo, GroupBoxPulseGuide, GroupBoxGraph})
         w->setEnabled(false);
     LabelRX->setText(QStringLiteral("Waiting"));
     EditGotoPos->setText(QStringLiteral("0"));
@@ -106,10 +105,7 @@ void TForm1::FormActivate()
     }
 }
 
-void TForm1::ButtonExitClick()
-{
-    close();
-}
+void TForm1::ButtonExitClick() { close(); }
 
 void TForm1::FormClose()
 {

@@ -23,8 +23,7 @@ template <class Form>
 bool allNumbers(Form& form, std::initializer_list<QLineEdit*> edits)
 {
     for (QLineEdit* edit : edits)
-        if (!form.testNumber(edit->text()))
-            return false;
+        if (!form.testNumber(edit->text())) return false;
     return true;
 }
 
@@ -34,8 +33,7 @@ double readNumber(const QLineEdit* edit, char sep)
 {
     const QString text = edit->text();
     const auto value = settings::parseDecimal(text.toStdString(), sep);
-    if (!value)
-        throw ConversionError("\"" + text.toStdString() + "\" is not a valid floating point value");
+    if (!value) throw ConversionError("\"" + text.toStdString() + "\" is not a valid floating point value");
     return *value;
 }
 
@@ -45,8 +43,7 @@ void showOutcome(const calc::Outcome& out, const std::vector<QLabel*>& labels)
 {
     for (const auto& [number, text] : out.labels)
         labels.at(static_cast<std::size_t>(number - 1))->setText(QString::fromStdString(text));
-    if (out.fault)
-        throw ArithmeticError(calc::faultMessage(*out.fault));
+    if (out.fault) throw ArithmeticError(calc::faultMessage(*out.fault));
 }
 
 // Stale results: the button can be pressed and says so in red. The disabled
@@ -75,8 +72,8 @@ void TForm1::ButtonCalculateDCClick()
     in.teethNum = readNumber(EditDCteethNum, sep);
     in.teethAdv = readNumber(EditDCteethAdv, sep);
     in.gears = readNumber(EditDCgears, sep);
-    showOutcome(calc::calculateDc(in, sep), {LabelResultDC1, LabelResultDC2, LabelResultDC3, LabelResultDC4,
-                                             LabelResultDC5, LabelResultDC6});
+    showOutcome(calc::calculateDc(in, sep),
+                {LabelResultDC1, LabelResultDC2, LabelResultDC3, LabelResultDC4, LabelResultDC5, LabelResultDC6});
     ButtonCalculateDC->setEnabled(false);
     setWindowTitle(formTitle);
 }
@@ -85,8 +82,8 @@ void TForm1::EditDCchange() { markStale(ButtonCalculateDC); }
 
 void TForm1::ButtonCalculateStepperClick()
 {
-    if (!allNumbers(*this, {EditSTEPreductor, EditSTEPteethNum, EditSTEPteethAdv, EditSTEPfullsteps,
-                            EditSTEPmicrosteps, EditSTEPmaxspeed, EditSTEPgears}))
+    if (!allNumbers(*this, {EditSTEPreductor, EditSTEPteethNum, EditSTEPteethAdv, EditSTEPfullsteps, EditSTEPmicrosteps,
+                            EditSTEPmaxspeed, EditSTEPgears}))
         return;
     const char sep = decimalSep();
     calc::StepperInputs in;
@@ -108,8 +105,7 @@ void TForm1::EditSTEPchange() { markStale(ButtonCalculateStepper); }
 
 void TForm1::ButtonCalculateFocuserClick()
 {
-    if (!allNumbers(*this, {EditFOCUSreductor, EditFOCUSgears, EditFOCUScounts, EditFOCUSturns}))
-        return;
+    if (!allNumbers(*this, {EditFOCUSreductor, EditFOCUSgears, EditFOCUScounts, EditFOCUSturns})) return;
     const char sep = decimalSep();
     calc::FocuserInputs in;
     in.reductor = readNumber(EditFOCUSreductor, sep);
@@ -126,8 +122,7 @@ void TForm1::EditFOCUSchange() { markStale(ButtonCalculateFocuser); }
 void TForm1::connectCalculatorEvents()
 {
     const auto onChange = [this](std::initializer_list<QLineEdit*> edits, void (TForm1::*handler)()) {
-        for (QLineEdit* edit : edits)
-            wire(edit, &QLineEdit::textChanged, handler);
+        for (QLineEdit* edit : edits) wire(edit, &QLineEdit::textChanged, handler);
     };
     onChange({EditDCteethNum, EditDCteethAdv, EditDCreductor, EditDCgears, EditDCcounts, EditDCrpm},
              &TForm1::EditDCchange);

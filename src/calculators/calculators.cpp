@@ -9,11 +9,11 @@ namespace calc {
 namespace {
 
 constexpr double kSecondsPerMinute = 60.0;
-constexpr double kSiderealDay = 86164.0999;  // seconds
-constexpr double kSkyRate = 15.0;            // arcseconds per second of time
+constexpr double kSiderealDay = 86164.0999; // seconds
+constexpr double kSkyRate = 15.0;           // arcseconds per second of time
 constexpr double kDegreesPerTurn = 360.0;
-constexpr double kSlewMargin = 0.8;          // share of the full encoder speed
-constexpr double kFocuserTravel = 10.0;      // mm that the shaft turns refer to
+constexpr double kSlewMargin = 0.8;     // share of the full encoder speed
+constexpr double kFocuserTravel = 10.0; // mm that the shaft turns refer to
 
 // Thrown by the checked operations, caught by the calculation that ran them.
 struct Stop {
@@ -24,10 +24,8 @@ struct Stop {
 // the fault is reported at the step that caused it.
 double checked(double v)
 {
-    if (std::isnan(v))
-        throw Stop{Fault::InvalidOperation};
-    if (std::isinf(v))
-        throw Stop{Fault::Overflow};
+    if (std::isnan(v)) throw Stop{Fault::InvalidOperation};
+    if (std::isinf(v)) throw Stop{Fault::Overflow};
     // A zero result shows as 0, never as -0 (e.g. a zero count times a
     // negative ratio).
     return v + 0.0;
@@ -37,15 +35,13 @@ double mul(double a, double b) { return checked(a * b); }
 
 double div(double a, double b)
 {
-    if (b == 0.0)
-        throw Stop{a == 0.0 ? Fault::InvalidOperation : Fault::DivisionByZero};
+    if (b == 0.0) throw Stop{a == 0.0 ? Fault::InvalidOperation : Fault::DivisionByZero};
     return checked(a / b);
 }
 
 double root(double a)
 {
-    if (a < 0.0)
-        throw Stop{Fault::InvalidOperation};
+    if (a < 0.0) throw Stop{Fault::InvalidOperation};
     return checked(std::sqrt(a));
 }
 
@@ -85,8 +81,8 @@ Outcome calculateDc(const DcInputs& in, char sep)
 
         const double countsPerAxisTurn = mul(in.counts, axisRatio(in.teethNum, in.reductor, in.gears, in.teethAdv));
         const double sidereal = div(countsPerAxisTurn, kSiderealDay);
-        write(3, "Calculated sidereal tracking speed with given data = " + formatFixed(sidereal, 4, sep) +
-                     " counts/sec.");
+        write(3,
+              "Calculated sidereal tracking speed with given data = " + formatFixed(sidereal, 4, sep) + " counts/sec.");
 
         const double countAngle = div(kSkyRate, sidereal);
         write(4, "One quadrature encoder count = " + formatFixed(countAngle, 3, sep) + " arcsec");
@@ -114,8 +110,8 @@ Outcome calculateStepper(const StepperInputs& in, char sep)
         const double ratio = axisRatio(in.teethNum, in.reductor, in.gears, in.teethAdv);
 
         const double perMotorTurn = mul(in.microSteps, in.fullSteps);
-        write(1, "This motor outputs " + formatGeneral(perMotorTurn, sep) +
-                     " microsteps / revolution of the motor rotor");
+        write(1,
+              "This motor outputs " + formatGeneral(perMotorTurn, sep) + " microsteps / revolution of the motor rotor");
 
         const double perAxisTurn = mul(perMotorTurn, ratio);
         const double sidereal = div(perAxisTurn, kSiderealDay);
@@ -146,11 +142,9 @@ Outcome calculateFocuser(const FocuserInputs& in, char sep)
 {
     Outcome out;
     try {
-        const double countsPerMm =
-            div(mul(mul(mul(in.turns, in.counts), in.reductor), in.gears), kFocuserTravel);
+        const double countsPerMm = div(mul(mul(mul(in.turns, in.counts), in.reductor), in.gears), kFocuserTravel);
         out.labels.emplace_back(1, "Number of counts to move the focuser 1 mm  =  " +
-                                       settings::formatFixed(countsPerMm, 4, sep) +
-                                       "  q.e. counts  or  microsteps");
+                                       settings::formatFixed(countsPerMm, 4, sep) + "  q.e. counts  or  microsteps");
     } catch (const Stop& stop) {
         out.fault = stop.fault;
     }

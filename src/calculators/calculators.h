@@ -13,9 +13,9 @@
 namespace calc {
 
 enum class Fault {
-    DivisionByZero,    // a non-zero value divided by zero
-    InvalidOperation,  // 0 / 0, square root of a negative number
-    Overflow,          // a result too large to represent
+    DivisionByZero,   // a non-zero value divided by zero
+    InvalidOperation, // 0 / 0, square root of a negative number
+    Overflow,         // a result too large to represent
 };
 
 // Short text for the error box.
@@ -30,31 +30,31 @@ struct Outcome {
 
 // The letters are those of the page's formulas.
 struct DcInputs {
-    double teethNum = 0;  // T
-    double teethAdv = 0;  // A
-    double reductor = 0;  // R
-    double gears = 0;     // G
-    double counts = 0;    // C
-    double rpm = 0;       // N
+    double teethNum = 0; // T
+    double teethAdv = 0; // A
+    double reductor = 0; // R
+    double gears = 0;    // G
+    double counts = 0;   // C
+    double rpm = 0;      // N
 };
 
 struct StepperInputs {
-    double teethNum = 0;    // T
-    double teethAdv = 0;    // A
-    double reductor = 0;    // R
-    double gears = 0;       // G
-    double fullSteps = 0;   // F
-    double microSteps = 0;  // U
-    double maxSpeed = 0;    // X
+    double teethNum = 0;   // T
+    double teethAdv = 0;   // A
+    double reductor = 0;   // R
+    double gears = 0;      // G
+    double fullSteps = 0;  // F
+    double microSteps = 0; // U
+    double maxSpeed = 0;   // X
     // The maximum speed as typed; label 5 repeats it unchanged.
     std::string maxSpeedText;
 };
 
 struct FocuserInputs {
-    double turns = 0;     // W, turns of the shaft per 10 mm
-    double reductor = 0;  // R
-    double gears = 0;     // G
-    double counts = 0;    // C
+    double turns = 0;    // W, turns of the shaft per 10 mm
+    double reductor = 0; // R
+    double gears = 0;    // G
+    double counts = 0;   // C
 };
 
 // `decimalSep` is the user's decimal separator ('.' or ',').

@@ -26,7 +26,7 @@ void TForm1::updateTimer1()
 void TForm1::ButtonActivateClick()
 {
     Timer1.stop();
-    UpdateSettingsFromDisplays();  // a text that does not convert ends here, timer stopped
+    UpdateSettingsFromDisplays(); // a text that does not convert ends here, timer stopped
 
     const settings::TMYSETTINGS& s = mySettings;
     i2cAddress = QLatin1Char(protocol::addressChar(s.setting_addrIdx));
@@ -34,8 +34,7 @@ void TForm1::ButtonActivateClick()
     consoleAppend(QString());
 
     // Writes report nothing: a controller that does not answer shows in the poll.
-    for (const std::string& b : protocol::activationBodies(s, i2cAddress.toLatin1()))
-        sendToQuorvane(body(b), delay150);
+    for (const std::string& b : protocol::activationBodies(s, i2cAddress.toLatin1())) sendToQuorvane(body(b), delay150);
     consoleAppend(QString());
     _refSyst = s.setting_refSyst;
     LabelRefSyst->setText(QStringLiteral("Reference system: ") +

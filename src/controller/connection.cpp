@@ -8,13 +8,14 @@
 
 void TForm1::ButtonConnectClick()
 {
-    UpdateSettingsFromDisplays();  // a text that does not convert ends here
+    UpdateSettingsFromDisplays(); // a text that does not convert ends here
 
     bool passed = false;
     if (serial::openComPort(ComboBoxComPort->currentText().toStdString())) {
         isPortOpen = true;
-        passed = serial::setupComPort(ComboBoxBaudRate->currentText().toStdString(), 25,
-                                      [this](const std::string& m) { platform().showMessage(QString::fromStdString(m)); });
+        passed = serial::setupComPort(ComboBoxBaudRate->currentText().toStdString(), 25, [this](const std::string& m) {
+            platform().showMessage(QString::fromStdString(m));
+        });
     } else {
         isPortOpen = false;
     }
@@ -53,7 +54,7 @@ void TForm1::ButtonConnectClick()
 
 void TForm1::ButtonDisconnectClick()
 {
-    Timer1.stop();  // no tick may use the port while it closes
+    Timer1.stop(); // no tick may use the port while it closes
     if (isPortOpen) {
         serial::closeComPort();
         isPortOpen = false;

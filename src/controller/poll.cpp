@@ -11,9 +11,8 @@ PollTiming pollTiming(int reqFreqIdx)
 {
     // Requests per second 2, 3, 4, 5, 6, 7, 8, 10 and the stored-only 12, 15.
     static constexpr PollTiming rows[] = {
-        {483, 100, 150, 250}, {316, 100, 150, 250}, {233, 100, 150, 250}, {183, 100, 150, 250},
-        {150, 100, 150, 250}, {126, 75, 120, 220},  {108, 60, 100, 200},  {83, 43, 85, 175},
-        {66, 33, 70, 150},    {50, 30, 60, 120},
+        {483, 100, 150, 250}, {316, 100, 150, 250}, {233, 100, 150, 250}, {183, 100, 150, 250}, {150, 100, 150, 250},
+        {126, 75, 120, 220},  {108, 60, 100, 200},  {83, 43, 85, 175},    {66, 33, 70, 150},    {50, 30, 60, 120},
     };
     if (reqFreqIdx < 0 || reqFreqIdx > 9) return rows[4];
     return rows[reqFreqIdx];
@@ -111,8 +110,8 @@ std::optional<StatusDisplay> readStatusReply(std::string_view reply, int reqPos,
     if (r->fields.size() < 3) return d;
     d.enoughFields = true;
     d.sidLabel = "Sidereal clock timestep =  " + std::string(r->fields[0]);
-    d.motLabel = (reqPos == 0 ? "Motor position =           " : "Encoder position =         ") +
-                 std::string(r->fields[1]);
+    d.motLabel =
+        (reqPos == 0 ? "Motor position =           " : "Encoder position =         ") + std::string(r->fields[1]);
     std::optional<std::int32_t> sid = settings::parseInteger(r->fields[0]);
     std::optional<std::int32_t> pos = settings::parseInteger(r->fields[1]);
     if (!sid || !pos) return d;
@@ -120,8 +119,8 @@ std::optional<StatusDisplay> readStatusReply(std::string_view reply, int reqPos,
     d.sidTime = *sid;
     d.posit = *pos;
     d.sidCoor = static_cast<std::int32_t>(static_cast<std::uint32_t>(*sid) - static_cast<std::uint32_t>(*pos));
-    d.coorLabel = (refSyst == 1 ? "Sidereal position =        " : "Difference =               ") +
-                   std::to_string(d.sidCoor);
+    d.coorLabel =
+        (refSyst == 1 ? "Sidereal position =        " : "Difference =               ") + std::to_string(d.sidCoor);
     d.sensorLabel = "Sensor value = " + std::string(r->fields[2]);
     return d;
 }

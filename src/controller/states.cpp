@@ -49,10 +49,10 @@ std::vector<EnabledRow> enabledTable(TForm1& f, Step step)
     std::vector<EnabledRow> out;
     for (const Row& r : rows) {
         if (step == Step::Activate && r.w == f.ButtonUpdateSlew) continue;
-        bool on = step == Step::Connect ? r.connect
-                : step == Step::Disconnect ? r.disconnect
-                : step == Step::Activate ? r.activate
-                : r.release;
+        bool on = step == Step::Connect      ? r.connect
+                  : step == Step::Disconnect ? r.disconnect
+                  : step == Step::Activate   ? r.activate
+                                             : r.release;
         out.push_back({r.w, on});
     }
     return out;

@@ -68,8 +68,7 @@ void TForm1::ReadStatus()
     LabelCoor->setText(text(d->coorLabel));
     LabelSensorVal->setText(text(d->sensorLabel));
     LabelComErr->setText(QStringLiteral("........"));
-    if (tographics)
-        addPointToGraph();
+    if (tographics) addPointToGraph();
 
     if (d->errorHalt && showMessDisactivated) {
         // Cleared first: a tick that runs while the box is open must not show it again.

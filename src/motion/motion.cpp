@@ -35,7 +35,7 @@ public:
             const auto* m = static_cast<QMouseEvent*>(e);
             if (target != form_.ButtonSlew || !form_.ButtonSlew->isEnabled() || m->buttons() != m->button())
                 return false;
-            if (!press()) return false;  // the button still draws itself pressed
+            if (!press()) return false; // the button still draws itself pressed
             // A message box took the release: the button must not stay
             // down, and the release is due all the same.
             form_.guarded([this] { form_.ButtonSlewMouseUp(); });
@@ -72,8 +72,7 @@ public:
             // The release would go to another window: a held key ends here.
             if (target == &form_ && keyHeld_) keyUp();
             return false;
-        default:
-            return false;
+        default: return false;
         }
     }
 

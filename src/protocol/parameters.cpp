@@ -58,8 +58,8 @@ std::vector<std::string> activationBodies(const settings::TMYSETTINGS& s, char a
     // next move before the motion parameters.
     bodies.push_back(fromRecord(Param::Sensor));
     bodies.push_back(cmd::moveSpeed(a, s.setting_gotoSpeed));
-    for (Param p : {Param::Accel, Param::Final, Param::PulseWidth, Param::KP, Param::KI, Param::ErrLim,
-                    Param::IntLim, Param::IntMaxSpeed, Param::SidSpeed, Param::TrackSpeed, Param::GuideSpeed})
+    for (Param p : {Param::Accel, Param::Final, Param::PulseWidth, Param::KP, Param::KI, Param::ErrLim, Param::IntLim,
+                    Param::IntMaxSpeed, Param::SidSpeed, Param::TrackSpeed, Param::GuideSpeed})
         bodies.push_back(fromRecord(p));
     bodies.push_back(cmd::refSystem(a, s.setting_refSyst));
     return bodies;
@@ -84,8 +84,7 @@ std::optional<Argument> parameterArgument(Param p, std::string_view text, char d
 }
 
 std::vector<UploadStep> planUpload(UploadGroup group, const std::array<bool, kParamCount>& flags,
-                                   const std::array<std::string, kParamCount>& texts, char address,
-                                   char decimalSep)
+                                   const std::array<std::string, kParamCount>& texts, char address, char decimalSep)
 {
     std::vector<UploadStep> plan;
     std::array<bool, kParamCount> pending = flags;

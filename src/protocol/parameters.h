@@ -18,9 +18,18 @@ namespace protocol {
 
 // The twelve uploadable parameters, in upload order.
 enum class Param : std::uint8_t {
-    Accel, Final, Sensor, PulseWidth,              // CONTROL PROPERTIES
-    KP, KI, ErrLim, IntLim, IntMaxSpeed,           // PI CONTROL
-    SidSpeed, TrackSpeed, GuideSpeed,              // TRACKING
+    Accel,
+    Final,
+    Sensor,
+    PulseWidth, // CONTROL PROPERTIES
+    KP,
+    KI,
+    ErrLim,
+    IntLim,
+    IntMaxSpeed, // PI CONTROL
+    SidSpeed,
+    TrackSpeed,
+    GuideSpeed, // TRACKING
 };
 inline constexpr std::size_t kParamCount = 12;
 
@@ -28,14 +37,14 @@ enum class UploadGroup : std::uint8_t { ControlProperties, PIControl, Tracking }
 
 // How an edit's text becomes the argument.
 enum class ArgumentForm : std::uint8_t {
-    EditText,     // integer rule; sent exactly as typed
-    Thousandths,  // decimal rule; sent as the thousandths of the value
+    EditText,    // integer rule; sent exactly as typed
+    Thousandths, // decimal rule; sent as the thousandths of the value
 };
 
 struct ParameterRow {
     Param param;
-    std::string_view letter;                           // command after "&"
-    std::int32_t settings::TMYSETTINGS::*field;        // record field sent at activation
+    std::string_view letter;                    // command after "&"
+    std::int32_t settings::TMYSETTINGS::*field; // record field sent at activation
     UploadGroup group;
     ArgumentForm form;
 };
@@ -56,9 +65,9 @@ std::string parameterBody(Param p, char address, std::int32_t value);
 // EditText, the thousandths for Thousandths. Nothing when the text fails the
 // parameter's rule, or when its thousandths do not fit 32 bits.
 struct Argument {
-    std::string text;              // what follows the command letter
-    double value = 0;              // the decimal value (Thousandths only)
-    std::int32_t thousandths = 0;  // (Thousandths only)
+    std::string text;             // what follows the command letter
+    double value = 0;             // the decimal value (Thousandths only)
+    std::int32_t thousandths = 0; // (Thousandths only)
 };
 std::optional<Argument> parameterArgument(Param p, std::string_view editText, char decimalSep);
 
@@ -69,11 +78,10 @@ std::optional<Argument> parameterArgument(Param p, std::string_view editText, ch
 struct UploadStep {
     Param param = Param::Accel;
     bool accepted = false;
-    std::string body;      // when accepted
-    Argument argument;     // when accepted
+    std::string body;  // when accepted
+    Argument argument; // when accepted
 };
 std::vector<UploadStep> planUpload(UploadGroup group, const std::array<bool, kParamCount>& flags,
-                                   const std::array<std::string, kParamCount>& texts, char address,
-                                   char decimalSep);
+                                   const std::array<std::string, kParamCount>& texts, char address, char decimalSep);
 
 } // namespace protocol

@@ -45,15 +45,11 @@ char addressChar(int index)
 {
     // Only -1 (nothing chosen) is expected besides 0..15; anything else gets
     // the same harmless "?" that no controller answers to.
-    if (index < 0 || index > 15)
-        return '?';
+    if (index < 0 || index > 15) return '?';
     return static_cast<char>(64 + index);
 }
 
-std::string statusRequest(char address, bool encoder)
-{
-    return frame(body(address, encoder ? "Q1" : "Q0"));
-}
+std::string statusRequest(char address, bool encoder) { return frame(body(address, encoder ? "Q1" : "Q0")); }
 
 int polarityByte(const settings::TMYSETTINGS& s)
 {
@@ -113,8 +109,7 @@ std::string pulsePlus(char a, std::string_view t) { return body(a, "P+", t); }
 
 bool isStatusReply(std::string_view reply)
 {
-    if (reply.size() < kMinReply || reply.size() > kMaxReply)
-        return false;
+    if (reply.size() < kMinReply || reply.size() > kMaxReply) return false;
     const auto first = static_cast<unsigned char>(reply.front());
     return first >= 64 && first <= 79 && reply.back() == '#';
 }
@@ -136,8 +131,7 @@ std::vector<std::string_view> splitDataPart(std::string_view data)
 
 std::optional<StatusReply> parseStatusReply(std::string_view reply)
 {
-    if (!isStatusReply(reply))
-        return std::nullopt;
+    if (!isStatusReply(reply)) return std::nullopt;
     StatusReply r;
     r.address = reply[0];
     r.motorType = reply[1];

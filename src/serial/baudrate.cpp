@@ -7,9 +7,8 @@ namespace serial::detail {
 
 bool setBaudRate(int fd, unsigned baud)
 {
-    termios2 tio {};
-    if (ioctl(fd, TCGETS2, &tio) != 0)
-        return false;
+    termios2 tio{};
+    if (ioctl(fd, TCGETS2, &tio) != 0) return false;
     // BOTHER for both directions; the input speed follows the output speed.
     tio.c_cflag &= ~static_cast<unsigned>(CBAUD | (CBAUD << IBSHIFT));
     tio.c_cflag |= BOTHER | (BOTHER << IBSHIFT);
@@ -20,9 +19,8 @@ bool setBaudRate(int fd, unsigned baud)
 
 unsigned readBaudRate(int fd)
 {
-    termios2 tio {};
-    if (ioctl(fd, TCGETS2, &tio) != 0)
-        return 0;
+    termios2 tio{};
+    if (ioctl(fd, TCGETS2, &tio) != 0) return 0;
     return tio.c_ospeed;
 }
 

@@ -97,15 +97,13 @@ std::vector<Binding> bindings(TForm1& f)
 int selectedItem(const QComboBox* combo)
 {
     const int current = combo->currentIndex();
-    if (!combo->isEditable() || (current >= 0 && combo->itemText(current) == combo->currentText()))
-        return current;
+    if (!combo->isEditable() || (current >= 0 && combo->itemText(current) == combo->currentText())) return current;
     return combo->findText(combo->currentText(), Qt::MatchExactly | Qt::MatchCaseSensitive);
 }
 
 QString controlText(const Binding& b)
 {
-    if (auto* combo = qobject_cast<QComboBox*>(b.control))
-        return combo->currentText();
+    if (auto* combo = qobject_cast<QComboBox*>(b.control)) return combo->currentText();
     return static_cast<QLineEdit*>(b.control)->text();
 }
 
@@ -130,23 +128,18 @@ void TForm1::UpdateDisplaysFromSettings()
         case Kind::PortText:
             static_cast<QComboBox*>(b.control)->setEditText(QStringLiteral("COM") + QString::number(v));
             break;
-        case Kind::ComboInteger:
-            static_cast<QComboBox*>(b.control)->setEditText(QString::number(v));
-            break;
+        case Kind::ComboInteger: static_cast<QComboBox*>(b.control)->setEditText(QString::number(v)); break;
         case Kind::ComboIndex: {
             auto* combo = static_cast<QComboBox*>(b.control);
             combo->setCurrentIndex(v >= 0 && v < combo->count() ? v : -1);
             break;
         }
-        case Kind::Radio:
-            setRadioIndex(static_cast<QGroupBox*>(b.control), v);
-            break;
+        case Kind::Radio: setRadioIndex(static_cast<QGroupBox*>(b.control), v); break;
         case Kind::Integer:
             static_cast<QLineEdit*>(b.control)->setText(QString::fromStdString(settings::formatInteger(v)));
             break;
         case Kind::Thousandths:
-            static_cast<QLineEdit*>(b.control)->setText(
-                QString::fromStdString(settings::formatThousandths(v, sep)));
+            static_cast<QLineEdit*>(b.control)->setText(QString::fromStdString(settings::formatThousandths(v, sep)));
             break;
         }
     }
@@ -164,8 +157,7 @@ void TForm1::UpdateSettingsFromDisplays()
         case Kind::PortText: {
             const QString text = controlText(b);
             const auto n = settings::parseInteger(text.mid(3, 2).toStdString());
-            if (!n)
-                notConverted(text, "a valid port name.");
+            if (!n) notConverted(text, "a valid port name.");
             field = *n;
             break;
         }
@@ -173,43 +165,34 @@ void TForm1::UpdateSettingsFromDisplays()
         case Kind::Integer: {
             const QString text = controlText(b);
             const auto n = settings::parseInteger(text.toStdString());
-            if (!n)
-                notConverted(text, "a valid integer value.");
+            if (!n) notConverted(text, "a valid integer value.");
             field = *n;
             break;
         }
-        case Kind::ComboIndex:
-            field = selectedItem(static_cast<QComboBox*>(b.control));
-            break;
-        case Kind::Radio:
-            field = radioIndex(static_cast<QGroupBox*>(b.control));
-            break;
+        case Kind::ComboIndex: field = selectedItem(static_cast<QComboBox*>(b.control)); break;
+        case Kind::Radio: field = radioIndex(static_cast<QGroupBox*>(b.control)); break;
         case Kind::Thousandths: {
             const QString text = controlText(b);
             const auto n = settings::parseThousandths(text.toStdString(), sep);
-            if (!n)
-                notConverted(text, "a valid number.");
+            if (!n) notConverted(text, "a valid number.");
             field = *n;
             break;
         }
         }
     }
-    for (std::int32_t& w : mySettings.setting_bidon)
-        w = 0;
+    for (std::int32_t& w : mySettings.setting_bidon) w = 0;
 }
 
 bool TForm1::testNumber(const QString& numVal)
 {
-    if (settings::parseDecimal(numVal.toStdString(), decimalSep()))
-        return true;
+    if (settings::parseDecimal(numVal.toStdString(), decimalSep())) return true;
     platform().showMessage(valueLine(numVal) + QStringLiteral("\r\nis not a number.\r\nCheck for decimal separator."));
     return false;
 }
 
 bool TForm1::testInteger(const QString& numVal)
 {
-    if (settings::parseInteger(numVal.toStdString()))
-        return true;
+    if (settings::parseInteger(numVal.toStdString())) return true;
     platform().showMessage(valueLine(numVal) + QStringLiteral("\r\nis not an integer."));
     return false;
 }
@@ -221,23 +204,54 @@ std::array<ChangeMark, protocol::kParamCount> changeMarks(TForm1& f)
     using P = protocol::Param;
     using T = TForm1;
     return {{
-        {P::Accel, &T::accelerationchanged, &T::EditAccelChange, f.EditAccel, {f.LabelAcceleration}, f.ButtonUpdateProp},
+        {P::Accel,
+         &T::accelerationchanged,
+         &T::EditAccelChange,
+         f.EditAccel,
+         {f.LabelAcceleration},
+         f.ButtonUpdateProp},
         {P::Final, &T::finalapprchanged, &T::EditFinalChange, f.EditFinal, {f.LabelFinal}, f.ButtonUpdateProp},
         {P::Sensor, &T::sensortresholdchanged, &T::EditSensorChange, f.EditSensor, {f.LabelSensor}, f.ButtonUpdateProp},
-        {P::PulseWidth, &T::steppulsewidthchanged, &T::EditPulseWidthChange, f.EditPulseWidth, {f.LabelPulseWidth},
+        {P::PulseWidth,
+         &T::steppulsewidthchanged,
+         &T::EditPulseWidthChange,
+         f.EditPulseWidth,
+         {f.LabelPulseWidth},
          f.ButtonUpdateProp},
         {P::KP, &T::KPchanged, &T::EditKPChange, f.EditKP, {f.LabelKP}, f.ButtonUpdatePID},
         {P::KI, &T::KIchanged, &T::EditKIChange, f.EditKI, {f.LabelKI}, f.ButtonUpdatePID},
         {P::ErrLim, &T::errlimchanged, &T::EditErrLimChange, f.EditErrLim, {f.LabelErrLim}, f.ButtonUpdatePID},
         {P::IntLim, &T::intlimchanged, &T::EditIntLimChange, f.EditIntLim, {f.LabelIntLim}, f.ButtonUpdatePID},
-        {P::IntMaxSpeed, &T::intmaxspeedchanged, &T::EditIntMaxSpeedChange, f.EditIntMaxSpeed, {f.LabelIntMaxSpeed},
+        {P::IntMaxSpeed,
+         &T::intmaxspeedchanged,
+         &T::EditIntMaxSpeedChange,
+         f.EditIntMaxSpeed,
+         {f.LabelIntMaxSpeed},
          f.ButtonUpdatePID},
-        {P::SidSpeed, &T::sidspeedchanged, &T::EditSidSpeedChange, f.EditSidSpeed, {f.LabelSidSpeed},
-         f.ButtonUpdateTrack, f.LabelSidSpeed2, "Sidereal speed = "},
-        {P::TrackSpeed, &T::trackspeedchanged, &T::EditTrackSpeedChange, f.EditTrackSpeed,
-         {f.LabelTkSpd1, f.LabelTkSpd2}, f.ButtonUpdateTrack, f.LabelTrackSpeed2, "Offset tracking speed = "},
-        {P::GuideSpeed, &T::guidespeedchanged, &T::EditGuideSpeedChange, f.EditGuideSpeed, {f.LabelGuideSpd},
-         f.ButtonUpdateTrack, f.LabelGuideSpeed2, "at the guiding speed of "},
+        {P::SidSpeed,
+         &T::sidspeedchanged,
+         &T::EditSidSpeedChange,
+         f.EditSidSpeed,
+         {f.LabelSidSpeed},
+         f.ButtonUpdateTrack,
+         f.LabelSidSpeed2,
+         "Sidereal speed = "},
+        {P::TrackSpeed,
+         &T::trackspeedchanged,
+         &T::EditTrackSpeedChange,
+         f.EditTrackSpeed,
+         {f.LabelTkSpd1, f.LabelTkSpd2},
+         f.ButtonUpdateTrack,
+         f.LabelTrackSpeed2,
+         "Offset tracking speed = "},
+        {P::GuideSpeed,
+         &T::guidespeedchanged,
+         &T::EditGuideSpeedChange,
+         f.EditGuideSpeed,
+         {f.LabelGuideSpd},
+         f.ButtonUpdateTrack,
+         f.LabelGuideSpeed2,
+         "at the guiding speed of "},
     }};
 }
 
@@ -250,8 +264,7 @@ const ChangeMark& changeMark(const std::array<ChangeMark, protocol::kParamCount>
 
 void TForm1::markChanged(protocol::Param param)
 {
-    if (!isConnected)
-        return;
+    if (!isConnected) return;
     const auto marks = changeMarks(*this);
     const ChangeMark& m = changeMark(marks, param);
     this->*m.flag = true;

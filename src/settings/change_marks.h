@@ -16,9 +16,9 @@ struct ChangeMark {
     bool TForm1::*flag;
     void (TForm1::*handler)();
     QLineEdit* edit;
-    std::array<QLabel*, 2> labels;  // the second only for the offset tracking speed
+    std::array<QLabel*, 2> labels; // the second only for the offset tracking speed
     QAbstractButton* update;
-    QLabel* repeated = nullptr;     // the control tab's copy, after `repeatedPrefix`
+    QLabel* repeated = nullptr; // the control tab's copy, after `repeatedPrefix`
     const char* repeatedPrefix = nullptr;
 };
 

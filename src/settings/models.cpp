@@ -37,8 +37,7 @@ QString TForm1::dialogFolder()
 {
     // An installed program lives in /usr/bin, where nobody can save a model.
     const QString dir = getZARPdir();
-    if (::access(QFile::encodeName(dir).constData(), W_OK) == 0)
-        return dir;
+    if (::access(QFile::encodeName(dir).constData(), W_OK) == 0) return dir;
     return QDir::currentPath() + QLatin1Char('/');
 }
 
@@ -53,8 +52,7 @@ void TForm1::ButtonLoadModelClick()
 {
     const auto answer = platform().openFileDialog(
         modelDialog(QStringLiteral("LOAD A MODEL"), dialogFolder(), openDialogFileName, openDialogFilterIndex));
-    if (!answer)
-        return;
+    if (!answer) return;
     openDialogFileName = answer->path;
     openDialogFilterIndex = answer->filterIndex;
 

@@ -30,7 +30,7 @@ std::size_t skipSpaces(std::string_view t, std::size_t i)
 struct Digits {
     bool negative = false;
     std::string digits;
-    int exp10 = 0;  // position of the decimal point after the first digit
+    int exp10 = 0; // position of the decimal point after the first digit
 };
 
 // Exactly `sig` significant digits of a finite non-zero value, as decimal.
@@ -142,8 +142,7 @@ std::optional<std::int32_t> parseInteger(std::string_view t)
         if (value > std::int64_t{1} << 31) return std::nullopt;
     }
     if (negative) value = -value;
-    if (value > std::numeric_limits<std::int32_t>::max() ||
-        value < std::numeric_limits<std::int32_t>::min())
+    if (value > std::numeric_limits<std::int32_t>::max() || value < std::numeric_limits<std::int32_t>::min())
         return std::nullopt;
     return static_cast<std::int32_t>(value);
 }
@@ -151,7 +150,7 @@ std::optional<std::int32_t> parseInteger(std::string_view t)
 std::optional<double> parseDecimal(std::string_view t, char decimalSep)
 {
     std::size_t i = skipSpaces(t, 0);
-    std::string normal;  // the number in C notation, for from_chars
+    std::string normal; // the number in C notation, for from_chars
     if (i < t.size() && (t[i] == '+' || t[i] == '-')) {
         if (t[i] == '-') normal += '-';
         ++i;
@@ -220,10 +219,7 @@ std::optional<std::int32_t> parseThousandths(std::string_view text, char decimal
     return roundToInt32(*v * 1000.0);
 }
 
-double fromThousandths(std::int32_t thousandths)
-{
-    return thousandths / 1000.0;
-}
+double fromThousandths(std::int32_t thousandths) { return thousandths / 1000.0; }
 
 std::string formatThousandths(std::int32_t thousandths, char decimalSep)
 {
@@ -267,7 +263,7 @@ std::string formatFixed(double v, int decimals, char decimalSep)
 
     // Digits d1..d9 stand at decimal positions exp10-1 .. exp10-9. Keep those
     // down to position -decimals, rounding the rest half to even, in decimal.
-    int keep = d.exp10 + decimals;  // number of digits kept
+    int keep = d.exp10 + decimals; // number of digits kept
     std::string kept;
     if (keep <= 0) {
         // Everything is below the last decimal kept: 0 or one unit of it.

@@ -25,9 +25,9 @@ struct TMYSETTINGS {
     std::int32_t setting_ErrLim;
     std::int32_t setting_intLim;
     std::int32_t setting_intMaxSpeed;
-    std::int32_t setting_sidSpeed;          // x1000
-    std::int32_t setting_offsetTrackSpeed;  // x1000
-    std::int32_t setting_guideSpeed;        // x1000
+    std::int32_t setting_sidSpeed;         // x1000
+    std::int32_t setting_offsetTrackSpeed; // x1000
+    std::int32_t setting_guideSpeed;       // x1000
     std::int32_t setting_accel;
     std::int32_t setting_final;
     std::int32_t setting_sensThr;
@@ -45,7 +45,7 @@ struct TMYSETTINGS {
     std::int32_t setting_pulseTime;
     std::int32_t setting_graphStep;
     std::int32_t setting_graphSpeed;
-    std::int32_t setting_DCteethNum;        // x1000 from here on
+    std::int32_t setting_DCteethNum; // x1000 from here on
     std::int32_t setting_DCteethAdv;
     std::int32_t setting_DCreductor;
     std::int32_t setting_DCgears;
@@ -61,7 +61,7 @@ struct TMYSETTINGS {
     std::int32_t setting_FOCUSturns;
     std::int32_t setting_FOCUScounts;
     std::int32_t setting_FOCUSreductor;
-    std::int32_t setting_FOCUSgears;        // x1000 up to here
+    std::int32_t setting_FOCUSgears; // x1000 up to here
     std::int32_t setting_sensorDetectPol;
     // Reserved; entry k of the 1-based numbering is setting_bidon[k - 1].
     std::int32_t setting_bidon[40];

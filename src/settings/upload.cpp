@@ -18,7 +18,7 @@ namespace {
 void runUpload(TForm1& f, void (TForm1::*upload)())
 {
     PollPause pause(f.Timer1);
-    (f.*upload)();  // a record refresh that fails ends the click here
+    (f.*upload)(); // a record refresh that fails ends the click here
     f.consoleAppend(QStringLiteral("\r\n"));
     f.setWindowTitle(f.formTitle);
 }
@@ -35,7 +35,8 @@ void uploadGroup(TForm1& f, protocol::UploadGroup group, QAbstractButton* update
         flags[i] = f.*marks[i].flag;
         texts[i] = marks[i].edit->text().toStdString();
     }
-    const std::vector<protocol::UploadStep> plan = protocol::planUpload(group, flags, texts, f.i2cAddress.toLatin1(), f.decimalSep());
+    const std::vector<protocol::UploadStep> plan =
+        protocol::planUpload(group, flags, texts, f.i2cAddress.toLatin1(), f.decimalSep());
 
     for (const protocol::UploadStep& step : plan) {
         const ChangeMark& m = changeMark(marks, step.param);
@@ -53,16 +54,13 @@ void uploadGroup(TForm1& f, protocol::UploadGroup group, QAbstractButton* update
         f.*m.flag = false;
         for (QLabel* l : m.labels)
             if (l) setLabelColor(l, QColor(0, 0, 0));
-        if (m.repeated)
-            m.repeated->setText(QString::fromLatin1(m.repeatedPrefix) + QString::fromStdString(texts[i]));
-        if (step.param == Param::SidSpeed)
-            f.test_sidspeed = step.argument.value;
-        if (step.param == Param::TrackSpeed)
-            f.trackingSpeed = QString::fromStdString(step.argument.text);
+        if (m.repeated) m.repeated->setText(QString::fromLatin1(m.repeatedPrefix) + QString::fromStdString(texts[i]));
+        if (step.param == Param::SidSpeed) f.test_sidspeed = step.argument.value;
+        if (step.param == Param::TrackSpeed) f.trackingSpeed = QString::fromStdString(step.argument.text);
         f.sendToQuorvane(QString::fromLatin1(step.body), f.delay150);
     }
 
-    f.UpdateSettingsFromDisplays();  // throws on a text that does not convert: the button stays enabled
+    f.UpdateSettingsFromDisplays(); // throws on a text that does not convert: the button stays enabled
     update->setEnabled(false);
 }
 
@@ -70,10 +68,8 @@ void uploadGroup(TForm1& f, protocol::UploadGroup group, QAbstractButton* update
 
 bool TForm1::testThousandths(const QString& numVal)
 {
-    if (!testNumber(numVal))
-        return false;
-    if (settings::parseThousandths(numVal.toStdString(), decimalSep()))
-        return true;
+    if (!testNumber(numVal)) return false;
+    if (settings::parseThousandths(numVal.toStdString(), decimalSep())) return true;
     // A number, but its thousandths would not fit the command's argument.
     platform().showMessage(QStringLiteral("Value \"") + numVal + QStringLiteral("\" in edit box\r\nis out of range."));
     return false;
@@ -88,13 +84,6 @@ void TForm1::updateControlProperties()
     uploadGroup(*this, protocol::UploadGroup::ControlProperties, ButtonUpdateProp);
 }
 
-void TForm1::updatePIDProperties()
-{
-    uploadGroup(*this, protocol::UploadGroup::PIControl, ButtonUpdatePID);
-}
+void TForm1::updatePIDProperties() { uploadGroup(*this, protocol::UploadGroup::PIControl, ButtonUpdatePID); }
 
-void TForm1::updateTrackProperties()
-{
-    uploadGroup(*this, protocol::UploadGroup::Tracking, ButtonUpdateTrack);
-}
-
+void TForm1::updateTrackProperties() { uploadGroup(*this, protocol::UploadGroup::Tracking, ButtonUpdateTrack); }

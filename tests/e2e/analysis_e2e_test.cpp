@@ -26,7 +26,7 @@ protected:
         form = std::make_unique<TForm1>(platform);
         ::startWindow(*form);
         ASSERT_TRUE(form->startedUp());
-        platform.messages.clear();  // no settings file in the fresh folder
+        platform.messages.clear(); // no settings file in the fresh folder
         form->ComboBoxComPort->setEditText(QStringLiteral("COM99"));
         form->ButtonConnect->click();
         ASSERT_TRUE(form->isConnected) << form->LabelRX->text().toStdString();
@@ -61,7 +61,7 @@ protected:
 TEST_F(AnalysisE2E, TrackingTestGivesAFewTenthsOfAnArcsecondWithTheDefaultGains)
 {
     QvnsimProcess sim(QVNSIM_PATH, work.portFolder());
-    startAndActivate(1, 1);  // sidereal, encoder position
+    startAndActivate(1, 1); // sidereal, encoder position
     form->guarded([this] { form->sendToQuorvane(QStringLiteral("A&T"), form->delay100); });
     runFor(1000);
     ASSERT_TRUE(form->isTracking) << form->LabelStatus->text().toStdString();
@@ -75,10 +75,10 @@ TEST_F(AnalysisE2E, TrackingTestGivesAFewTenthsOfAnArcsecondWithTheDefaultGains)
 
     // About 9.5 s of the run in the statistics, at 9 samples a second.
     ASSERT_GT(form->trackerrcount, 40);
-    const auto stats = analysis::trackingStats(
-        std::span<const double>(form->track_err.data() + 1, std::size_t(form->trackerrcount)));
-    std::printf("tracking test: n = %d, mean = %.3f, peak to peak = %.3f, sigma = %.3f arcsec\n", stats.n,
-                stats.mean, stats.peakToPeak(), stats.sigma);
+    const auto stats =
+        analysis::trackingStats(std::span<const double>(form->track_err.data() + 1, std::size_t(form->trackerrcount)));
+    std::printf("tracking test: n = %d, mean = %.3f, peak to peak = %.3f, sigma = %.3f arcsec\n", stats.n, stats.mean,
+                stats.peakToPeak(), stats.sigma);
     EXPECT_GT(stats.sigma, 0.0);
     EXPECT_LT(stats.sigma, 1.0);
     EXPECT_LT(std::abs(stats.mean), 1.0);
@@ -100,7 +100,7 @@ TEST_F(AnalysisE2E, StepTestMovesByItsStepsAndEnds)
     ASSERT_TRUE(form->tographics);
     ASSERT_TRUE(waitForDone());
     const int last = form->lastpointidx;
-    EXPECT_GT(last, 100);  // 17 s at about 9 samples a second
+    EXPECT_GT(last, 100); // 17 s at about 9 samples a second
     EXPECT_NEAR(form->point_pos[last] - form->initial_pointpos, 12000, 1);
     EXPECT_FALSE(form->Image1->pixmap().isNull());
     EXPECT_TRUE(platform.messages.isEmpty()) << platform.messages.join("|").toStdString();

@@ -37,7 +37,7 @@ TEST_F(ControlE2E, DriveAndRetuneThenTheSettingsFileHoldsTheUploads)
     form = std::make_unique<TForm1>(platform);
     startWindow(*form);
     ASSERT_TRUE(form->startedUp());
-    platform.messages.clear();  // no settings file in the fresh folder
+    platform.messages.clear(); // no settings file in the fresh folder
     TForm1& f = *form;
     f.PageControl1->setCurrentWidget(f.TabSheetControl);
 
@@ -58,8 +58,8 @@ TEST_F(ControlE2E, DriveAndRetuneThenTheSettingsFileHoldsTheUploads)
     const int held = f._cursidcoor;
     const int clock = f._cursidtime;
     runFor(1500);
-    EXPECT_GT(f._cursidtime - clock, 30);  // the sky moved on ...
-    EXPECT_NEAR(f._cursidcoor, held, 1);   // ... and the motor with it
+    EXPECT_GT(f._cursidtime - clock, 30); // the sky moved on ...
+    EXPECT_NEAR(f._cursidcoor, held, 1);  // ... and the motor with it
     EXPECT_EQ(f.LabelCoor->text().left(19), QStringLiteral("Sidereal position ="));
 
     // Pulse guiding while tracking.
@@ -72,8 +72,8 @@ TEST_F(ControlE2E, DriveAndRetuneThenTheSettingsFileHoldsTheUploads)
     f.EditGotoSpeed->setText(QStringLiteral("3000"));
     f.EditGotoPos->setText(QStringLiteral("500"));
     f.ButtonGoTo->click();
-    EXPECT_TRUE(runUntil([&] { return statusIs("Status: TRACKING") && std::abs(f._cursidcoor - 500) <= 1; },
-                         kTimeoutMs))
+    EXPECT_TRUE(
+        runUntil([&] { return statusIs("Status: TRACKING") && std::abs(f._cursidcoor - 500) <= 1; }, kTimeoutMs))
         << f._cursidcoor;
 
     // MOVE by steps, with the mouse.
@@ -82,8 +82,8 @@ TEST_F(ControlE2E, DriveAndRetuneThenTheSettingsFileHoldsTheUploads)
     f.EditBySteps->setText(QStringLiteral("-300"));
     QTest::mousePress(f.ButtonSlew, Qt::LeftButton);
     QTest::mouseRelease(f.ButtonSlew, Qt::LeftButton);
-    EXPECT_TRUE(runUntil([&] { return statusIs("Status: TRACKING") && std::abs(f._cursidcoor - 200) <= 1; },
-                         kTimeoutMs))
+    EXPECT_TRUE(
+        runUntil([&] { return statusIs("Status: TRACKING") && std::abs(f._cursidcoor - 200) <= 1; }, kTimeoutMs))
         << f._cursidcoor;
 
     // STOP.

@@ -23,8 +23,7 @@
 
 namespace {
 
-
-constexpr long long kServedMs = 1000;  // a click or a close is served within this
+constexpr long long kServedMs = 1000; // a click or a close is served within this
 const QString kCommunicationError = QStringLiteral(
     "*** COMMUNICATION ERROR. ***\r\nPotential causes:\r\n   Bad Comm Port Settings\r\n"
     "   or USB Port not connected.\r\n   or USB-BT switch at bad position\r\nFix the problem and click CONNECT.");
@@ -94,8 +93,8 @@ TEST_P(FaultMatrix, ShowsTheFaultStaysResponsiveKeepsSettingsAndReconnects)
     form = std::make_unique<TForm1>(platform);
     startWindow(*form);
     ASSERT_TRUE(form->startedUp());
-    platform.messages.clear();  // no settings file in the fresh folder
-    form->EditKP->setText(QStringLiteral("13"));  // a setting that must reach the file
+    platform.messages.clear();                   // no settings file in the fresh folder
+    form->EditKP->setText(QStringLiteral("13")); // a setting that must reach the file
     QObject::connect(&form->Timer1, &QTimer::timeout, form.get(), [this] {
         ticks.push_back({form->LabelRX->text(), form->LabelComErr->text(), form->LabelStatus->text()});
     });
@@ -184,8 +183,8 @@ const Row kRows[] = {
          // Garbled replies show as unread, unknown or "COM ERROR"; the good
          // ones are shown, and no garbled byte reaches an error box.
          const int odd = f.count([](const Tick& t) {
-             return FaultMatrix::waiting(t) || t.comErr == "COM ERROR" || !FaultMatrix::isReply(t)
-                    || t.status == "Status: UNKNOWN";
+             return FaultMatrix::waiting(t) || t.comErr == "COM ERROR" || !FaultMatrix::isReply(t) ||
+                    t.status == "Status: UNKNOWN";
          });
          EXPECT_GT(odd, 0);
          EXPECT_GT(f.count(FaultMatrix::isReply), 15);

@@ -32,7 +32,7 @@ protected:
         form = std::make_unique<TForm1>(platform);
         ::startWindow(*form);
         ASSERT_TRUE(form->startedUp());
-        platform.messages.clear();  // no settings file in the fresh folder
+        platform.messages.clear(); // no settings file in the fresh folder
         // Runs after the window's own tick handler.
         QObject::connect(&form->Timer1, &QTimer::timeout, form.get(), [this] {
             log.rx << form->LabelRX->text();
@@ -78,8 +78,8 @@ TEST_F(LiveE2E, PollTrackReleaseAndClose)
     connectAndActivate();
     runFor(3000);
 
-    ASSERT_GE(log.rx.size(), 15);  // about 8 requests a second
-    EXPECT_EQ(log.rx.front(), "Waiting 1");  // nothing was asked yet
+    ASSERT_GE(log.rx.size(), 15);           // about 8 requests a second
+    EXPECT_EQ(log.rx.front(), "Waiting 1"); // nothing was asked yet
     for (int i = 1; i < log.rx.size(); ++i) {
         EXPECT_TRUE(log.rx[i].startsWith("A0")) << i << ": " << log.rx[i].toStdString();
         EXPECT_EQ(log.comErr[i], "........") << i;

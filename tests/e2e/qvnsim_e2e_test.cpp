@@ -27,14 +27,16 @@ namespace {
 
 class QvnsimProgram : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         char pattern[] = "/tmp/qvnsim-e2e-XXXXXX";
         ASSERT_NE(::mkdtemp(pattern), nullptr);
         config = pattern;
         ports = config / "ZARPO" / "ports";
         xdg.set(config.string());
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         serial::closeComPort();
         run.reset();
         fs::remove_all(config);
@@ -45,9 +47,10 @@ protected:
     std::optional<QvnsimProcess> run;
 };
 
-TEST_F(QvnsimProgram, AnswersTheToolsRoutinesAndCleansUpOnSigterm) {
-    run.emplace(QVNSIM_PATH, ports.string(), 98, std::vector<std::string>{"--controllers", "1,2", "--motor", "dc,stepper"},
-                config / "qvnsim.out");
+TEST_F(QvnsimProgram, AnswersTheToolsRoutinesAndCleansUpOnSigterm)
+{
+    run.emplace(QVNSIM_PATH, ports.string(), 98,
+                std::vector<std::string>{"--controllers", "1,2", "--motor", "dc,stepper"}, config / "qvnsim.out");
     const std::string first = run->process().waitForOutput("\n", 5000ms);
     ASSERT_EQ(first.rfind("qvnsim: COM98 -> /dev/pts/", 0), 0u) << first;
     EXPECT_NE(first.find("(controllers 1, 2; dc, stepper)\n"), std::string::npos) << first;
@@ -91,7 +94,8 @@ TEST_F(QvnsimProgram, AnswersTheToolsRoutinesAndCleansUpOnSigterm) {
     EXPECT_FALSE(fs::exists(fs::symlink_status(ports / "COM98")));
 }
 
-TEST_F(QvnsimProgram, HelpAndBadOptions) {
+TEST_F(QvnsimProgram, HelpAndBadOptions)
+{
     struct Case {
         std::vector<std::string> args;
         int exitCode;
@@ -113,7 +117,8 @@ TEST_F(QvnsimProgram, HelpAndBadOptions) {
 }
 
 // Ctrl-C, a closed terminal and Ctrl-\ end it as SIGTERM does: the link goes.
-TEST_F(QvnsimProgram, EveryStopSignalEndsItCleanly) {
+TEST_F(QvnsimProgram, EveryStopSignalEndsItCleanly)
+{
     for (const int sig : {SIGINT, SIGHUP, SIGQUIT}) {
         SCOPED_TRACE(strsignal(sig));
         run.emplace(QVNSIM_PATH, ports.string(), 97, std::vector<std::string>{"--quiet"}, config / "qvnsim.out");

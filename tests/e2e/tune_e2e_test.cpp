@@ -116,7 +116,7 @@ protected:
     }
 
     fs::path dir, ports;
-    ScopedEnv xdg{"XDG_CONFIG_HOME"};  // put back when the test ends
+    ScopedEnv xdg{"XDG_CONFIG_HOME"}; // put back when the test ends
     std::optional<QvnsimProcess> sim;
     std::optional<ChildProcess> tuner;
 };
@@ -149,7 +149,7 @@ TEST_F(TuneE2E, SweepPutsTheGoodGainsFirstAndSavesThem)
     EXPECT_LT(sigma7, 1.0);
     EXPECT_GT(sigma0, 3 * sigma7);
     EXPECT_GT(sigma0, 2.0);
-    EXPECT_GT(std::stoi(best[5]), 40);  // about 9.5 s at 6 samples a second
+    EXPECT_GT(std::stoi(best[5]), 40); // about 9.5 s at 6 samples a second
     EXPECT_EQ(best[7], "ok");
 
     // Progress on standard error, one line per run.
@@ -198,7 +198,7 @@ TEST_F(TuneE2E, CtrlCInTheMiddleLeavesTheControllerReleased)
     EXPECT_NE(err.find("zarpo-tune: interrupted; gains restored, controller stopped, freed and released"),
               std::string::npos)
         << err;
-    EXPECT_EQ(slurp(dir / "tune.out"), "");  // no run finished: no table
+    EXPECT_EQ(slurp(dir / "tune.out"), ""); // no run finished: no table
 
     const auto cmds = simCommands();
     ASSERT_GE(cmds.size(), 5u);
@@ -278,10 +278,9 @@ TEST_F(TuneE2E, PlainErrorsAUserWillMeet)
         PtyMasterPort silent((ports / "").string(), 97);
         ChildProcess p(ZARPO_TUNE_PATH, {"--port", "COM97"}, tuneOutput(dir / "e.out", dir / "e.err"));
         EXPECT_EQ(p.wait(30s), 1);
-        EXPECT_EQ(slurp(dir / "e.err"),
-                  "zarpo-tune: no bridge answers on COM97 (expected \"OK#\", read \"RXFX\")\n");
+        EXPECT_EQ(slurp(dir / "e.err"), "zarpo-tune: no bridge answers on COM97 (expected \"OK#\", read \"RXFX\")\n");
     }
-    EXPECT_EQ(controllerState(), 'X');  // nothing was sent to the simulator's controllers
+    EXPECT_EQ(controllerState(), 'X'); // nothing was sent to the simulator's controllers
 }
 
 } // namespace

@@ -43,8 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (std::fabs(v) < 1e300) {
                 const double tiny = 1e-300;
                 // general: 15 significant digits.
-                if (!near(readBack(settings::formatGeneral(v, sep), sep), v, std::fabs(v) * 1e-14 + tiny))
-                    std::abort();
+                if (!near(readBack(settings::formatGeneral(v, sep), sep), v, std::fabs(v) * 1e-14 + tiny)) std::abort();
                 // fixed(d): 9 significant digits, then d decimals.
                 for (int d = 0; d <= 6; ++d) {
                     const double tol = std::fabs(v) * 5.0001e-9 + 0.50001 * std::pow(10.0, -d) + tiny;

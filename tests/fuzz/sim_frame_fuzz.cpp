@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     clean.motors = {qvnsim::MotorKind::Dc, qvnsim::MotorKind::Stepper, qvnsim::MotorKind::Dc};
     // A halt is the controllers' own doing: both lines have it.
     clean.haltAfterS = data[0] & 1 ? (data[0] >> 1) * 0.002 : -1;
-    clean.seed = data[3];  // the models' noise, the same on both lines
+    clean.seed = data[3]; // the models' noise, the same on both lines
 
     qvnsim::Options faulty = clean;
     faulty.drop = (data[1] & 15) / 16.0;
@@ -113,7 +113,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t extra = 0;
     for (std::size_t c = 0; c < 256; ++c) extra += hb[c] > ha[c] ? hb[c] - ha[c] : 0;
     check(extra <= (faulty.garble > 0 ? replies : 0));
-    const bool losesNothing = faulty.drop == 0 && faulty.vanishAfterS < 0 && outA.size() < qvnsim::Bridge::kMaxPendingBytes;
+    const bool losesNothing =
+        faulty.drop == 0 && faulty.vanishAfterS < 0 && outA.size() < qvnsim::Bridge::kMaxPendingBytes;
     if (losesNothing) check(outB.size() == outA.size());
     if (losesNothing && faulty.garble == 0) check(ha == hb);
     return 0;

@@ -55,8 +55,8 @@ std::optional<std::int64_t> plainDigits(const std::string& f)
 bool surelyNoInteger(const std::string& f)
 {
     for (char c : f) {
-        const bool possible = c == ' ' || c == '+' || c == '-' || c == '$' || c == 'x' || c == 'X'
-                              || (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+        const bool possible = c == ' ' || c == '+' || c == '-' || c == '$' || c == 'x' || c == 'X' ||
+                              (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
         if (!possible) return true;
     }
     return f.empty();
@@ -80,8 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto parsed = protocol::parseStatusReply(reply);
     check(parsed.has_value() == ref.has_value());
     if (parsed) {
-        check(parsed->address == ref->address && parsed->motorType == ref->motorType && parsed->state == ref->state
-              && parsed->internalState == static_cast<unsigned char>(ref->internal) && parsed->index == ref->index);
+        check(parsed->address == ref->address && parsed->motorType == ref->motorType && parsed->state == ref->state &&
+              parsed->internalState == static_cast<unsigned char>(ref->internal) && parsed->index == ref->index);
         check(parsed->fields.size() == ref->fields.size());
         for (std::size_t i = 0; i < ref->fields.size() && i < parsed->fields.size(); ++i)
             check(parsed->fields[i] == ref->fields[i]);
@@ -95,9 +95,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const int code = static_cast<unsigned char>(ref->address);
             check(shown->i2cAddress == "I2C address: " + std::string(1, ref->address) + " = " + std::to_string(code));
             check(shown->motorType == (ref->motorType == '0' ? "Motor Type: DC with encoder" : "Motor Type: STEPPER"));
-            check(shown->tracking == (ref->state == 'T') && shown->moving == (ref->state == 'M')
-                  && shown->errorHalt == (ref->state == 'E'));
-            check(shown->internalState == "Internal State: (" + std::to_string(static_cast<unsigned char>(ref->internal)) + ")");
+            check(shown->tracking == (ref->state == 'T') && shown->moving == (ref->state == 'M') &&
+                  shown->errorHalt == (ref->state == 'E'));
+            check(shown->internalState ==
+                  "Internal State: (" + std::to_string(static_cast<unsigned char>(ref->internal)) + ")");
             check(shown->index == "Index = " + std::string(1, ref->index));
 
             const bool enough = ref->fields.size() >= 3;
@@ -107,8 +108,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 continue;
             }
             check(shown->sidLabel == "Sidereal clock timestep =  " + ref->fields[0]);
-            check(shown->motLabel == (reqPos == 0 ? "Motor position =           " : "Encoder position =         ")
-                                         + ref->fields[1]);
+            check(shown->motLabel ==
+                  (reqPos == 0 ? "Motor position =           " : "Encoder position =         ") + ref->fields[1]);
             const auto sid = plainDigits(ref->fields[0]);
             const auto pos = plainDigits(ref->fields[1]);
             if (sid && pos) check(shown->converted && shown->sidTime == *sid && shown->posit == *pos);
@@ -117,8 +118,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             // The difference wraps around 32 bits, as the controller's counters do.
             const auto diff = static_cast<std::uint32_t>(static_cast<std::int64_t>(shown->sidTime) - shown->posit);
             check(static_cast<std::uint32_t>(shown->sidCoor) == diff);
-            check(shown->coorLabel == (refSyst == 1 ? "Sidereal position =        " : "Difference =               ")
-                                          + std::to_string(shown->sidCoor));
+            check(shown->coorLabel == (refSyst == 1 ? "Sidereal position =        " : "Difference =               ") +
+                                          std::to_string(shown->sidCoor));
             check(shown->sensorLabel == "Sensor value = " + ref->fields[2]);
         }
     }

@@ -16,14 +16,16 @@ using simtest::Activation;
 using simtest::parseStatus;
 using simtest::Session;
 
-qvnsim::Options oneController(qvnsim::MotorKind motor = qvnsim::MotorKind::Dc) {
+qvnsim::Options oneController(qvnsim::MotorKind motor = qvnsim::MotorKind::Dc)
+{
     qvnsim::Options o;
     o.controllers = {1};
     o.motors = {motor};
     return o;
 }
 
-TEST(FrameReading, OnlyWholeFramesAreAnswered) {
+TEST(FrameReading, OnlyWholeFramesAreAnswered)
+{
     struct Case {
         const char* name;
         std::string bytes;
@@ -47,14 +49,16 @@ TEST(FrameReading, OnlyWholeFramesAreAnswered) {
     }
 }
 
-TEST(FrameReading, AFrameMayArriveInPieces) {
+TEST(FrameReading, AFrameMayArriveInPieces)
+{
     Session s;
     EXPECT_EQ(s.bridge.receive(":@&", 0.1), "");
     EXPECT_EQ(s.bridge.receive("Q", 0.2), "");
     EXPECT_EQ(s.bridge.receive("0#", 0.3), "OK#");
 }
 
-TEST(StatusReply, EveryStateShowsItsLetterInTheToolsLayout) {
+TEST(StatusReply, EveryStateShowsItsLetterInTheToolsLayout)
+{
     struct Case {
         const char* name;
         std::vector<std::string> bodies; // after activation, 0.5 s apart
@@ -101,7 +105,8 @@ TEST(StatusReply, EveryStateShowsItsLetterInTheToolsLayout) {
     }
 }
 
-TEST(StatusReply, CountersWrapLikeThirtyTwoBitsAndTheReplyStaysShort) {
+TEST(StatusReply, CountersWrapLikeThirtyTwoBitsAndTheReplyStaysShort)
+{
     qvnsim::Options options = oneController(qvnsim::MotorKind::Stepper);
     Session s(options);
     Activation a;
@@ -121,7 +126,8 @@ TEST(StatusReply, CountersWrapLikeThirtyTwoBitsAndTheReplyStaysShort) {
     EXPECT_EQ(st->position, static_cast<std::int32_t>(static_cast<std::uint32_t>(position)));
 }
 
-TEST(Counters, ResetZeroesPositionEncoderAndSiderealCount) {
+TEST(Counters, ResetZeroesPositionEncoderAndSiderealCount)
+{
     for (const auto motor : {qvnsim::MotorKind::Dc, qvnsim::MotorKind::Stepper}) {
         Session s(oneController(motor));
         s.activate('A');
@@ -139,12 +145,13 @@ TEST(Counters, ResetZeroesPositionEncoderAndSiderealCount) {
     }
 }
 
-TEST(Rates, CountsAndPositionsAdvanceAtTheirSpeeds) {
+TEST(Rates, CountsAndPositionsAdvanceAtTheirSpeeds)
+{
     struct Case {
         const char* name;
-        int sidereal;         // thousandths
-        int offset;           // thousandths
-        std::string pulse;    // guide command, empty for none
+        int sidereal;      // thousandths
+        int offset;        // thousandths
+        std::string pulse; // guide command, empty for none
         double seconds;
         std::int64_t count;
         std::int64_t position;
@@ -175,7 +182,8 @@ TEST(Rates, CountsAndPositionsAdvanceAtTheirSpeeds) {
     }
 }
 
-TEST(Rates, AGuidePulseShowsItsLetterForItsLengthOnly) {
+TEST(Rates, AGuidePulseShowsItsLetterForItsLengthOnly)
+{
     Session s(oneController(qvnsim::MotorKind::Stepper));
     s.activate('A');
     s.send("A&T", 0.5);
@@ -189,7 +197,8 @@ TEST(Rates, AGuidePulseShowsItsLetterForItsLengthOnly) {
 }
 
 // Runs until the controller leaves "M" (bounded), returns the final status.
-simtest::Status settle(Session& s, double limitS = 60) {
+simtest::Status settle(Session& s, double limitS = 60)
+{
     for (double t = 0; t < limitS; t += 0.05) {
         s.wait(0.05);
         const auto st = s.status('A');
@@ -202,7 +211,8 @@ simtest::Status settle(Session& s, double limitS = 60) {
     return {};
 }
 
-TEST(Moves, MovesAndGotosEndExactlyOnTarget) {
+TEST(Moves, MovesAndGotosEndExactlyOnTarget)
+{
     struct Case {
         const char* name;
         qvnsim::MotorKind motor;
@@ -252,7 +262,8 @@ TEST(Moves, MovesAndGotosEndExactlyOnTarget) {
     }
 }
 
-TEST(Moves, TheProfileAcceleratesAndTheFinalApproachIsSlow) {
+TEST(Moves, TheProfileAcceleratesAndTheFinalApproachIsSlow)
+{
     auto durationOf = [](int finalApproach) {
         Session s(oneController(qvnsim::MotorKind::Stepper));
         Activation a;
@@ -287,7 +298,8 @@ TEST(Moves, TheProfileAcceleratesAndTheFinalApproachIsSlow) {
 
 // The DC motor follows the set point through its loop: at the end of a move
 // the encoder runs a few counts past the target, then settles onto it.
-TEST(Moves, TheEncoderSettlesShortlyAfterAMove) {
+TEST(Moves, TheEncoderSettlesShortlyAfterAMove)
+{
     struct Case {
         const char* name;
         std::vector<std::string> bodies; // 2 s apart, the last one ends the move
@@ -319,7 +331,8 @@ TEST(Moves, TheEncoderSettlesShortlyAfterAMove) {
     }
 }
 
-TEST(Moves, SlewRunsUntilStoppedAndChangesSpeed) {
+TEST(Moves, SlewRunsUntilStoppedAndChangesSpeed)
+{
     Session s(oneController(qvnsim::MotorKind::Stepper));
     s.activate('A');
     s.send("A&M1000", 2.0);
@@ -340,7 +353,8 @@ TEST(Moves, SlewRunsUntilStoppedAndChangesSpeed) {
     EXPECT_EQ(s.status('A').position, stopped);
 }
 
-TEST(Moves, FreeAtStopLeavesTheMotorFree) {
+TEST(Moves, FreeAtStopLeavesTheMotorFree)
+{
     Session s(oneController());
     Activation a;
     a.polarity = 4 + 16;
@@ -353,7 +367,8 @@ TEST(Moves, FreeAtStopLeavesTheMotorFree) {
     EXPECT_EQ(s.status('A').state, 'F');
 }
 
-TEST(Moves, AnIdleDcMotorStaysWhereItStopped) {
+TEST(Moves, AnIdleDcMotorStaysWhereItStopped)
+{
     // The wind still pushes the telescope, but the worm does not let the
     // wheel turn an unpowered motor.
     for (const char* idle : {"A&Z", "A&F"}) {
@@ -369,7 +384,8 @@ TEST(Moves, AnIdleDcMotorStaysWhereItStopped) {
     }
 }
 
-TEST(Moves, SiderealMoveSettlesToZeroTrackingTestError) {
+TEST(Moves, SiderealMoveSettlesToZeroTrackingTestError)
+{
     // error = position - count + target, near zero once the move has settled.
     for (const auto motor : {qvnsim::MotorKind::Stepper, qvnsim::MotorKind::Dc}) {
         Session s(oneController(motor));
@@ -389,7 +405,8 @@ TEST(Moves, SiderealMoveSettlesToZeroTrackingTestError) {
     }
 }
 
-TEST(Faults, AFollowingErrorPastTheLimitHaltsUntilReleaseAndActivation) {
+TEST(Faults, AFollowingErrorPastTheLimitHaltsUntilReleaseAndActivation)
+{
     Session s(oneController());
     Activation a;
     a.errorLimit = 5;
@@ -412,7 +429,8 @@ TEST(Faults, AFollowingErrorPastTheLimitHaltsUntilReleaseAndActivation) {
     EXPECT_EQ(s.status('A').state, 'S');
 }
 
-TEST(Bus, SixteenAddressesAnswerAndAbsentOnesAreSilent) {
+TEST(Bus, SixteenAddressesAnswerAndAbsentOnesAreSilent)
+{
     qvnsim::Options all;
     all.controllers.clear();
     for (int i = 0; i < 16; ++i) all.controllers.push_back(i);
@@ -436,7 +454,8 @@ TEST(Bus, SixteenAddressesAnswerAndAbsentOnesAreSilent) {
     EXPECT_NE(t.bridge.controller(5), nullptr);
 }
 
-TEST(Bus, BadSetUpsAreRefusedWithAReason) {
+TEST(Bus, BadSetUpsAreRefusedWithAReason)
+{
     struct Case {
         std::vector<int> controllers;
         std::vector<qvnsim::MotorKind> motors;
@@ -444,10 +463,8 @@ TEST(Bus, BadSetUpsAreRefusedWithAReason) {
     };
     using qvnsim::MotorKind;
     const Case cases[] = {
-        {{16}, {MotorKind::Dc}, "not in 0..15"},
-        {{-1}, {MotorKind::Dc}, "not in 0..15"},
-        {{3, 3}, {MotorKind::Dc}, "twice"},
-        {{1, 2, 3}, {MotorKind::Dc, MotorKind::Stepper}, "one for each"},
+        {{16}, {MotorKind::Dc}, "not in 0..15"}, {{-1}, {MotorKind::Dc}, "not in 0..15"},
+        {{3, 3}, {MotorKind::Dc}, "twice"},      {{1, 2, 3}, {MotorKind::Dc, MotorKind::Stepper}, "one for each"},
         {{}, {MotorKind::Dc}, "no controller"},
     };
     for (const auto& c : cases) {
@@ -463,12 +480,13 @@ TEST(Bus, BadSetUpsAreRefusedWithAReason) {
     }
 }
 
-TEST(Commands, GarbageUnknownCommandsAndBadArgumentsChangeNothing) {
+TEST(Commands, GarbageUnknownCommandsAndBadArgumentsChangeNothing)
+{
     const char* bodies[] = {
-        "A&s0", "A&s", "A&s12x", "A&h1024", "A&h-1", "A&y256", "A&C2", "A&a0", "A&e0", "A&p-1",
-        "A&D1.5", "A&D", "A&D+5", "A&D 5", "A&D99999999999", "A&G2147483648", "A&P+20000", "A&P+0",
-        "A&P5", "A&Sx", "A&Rx", "A&X", "A&Q2", "A&Q", "A&", "A", "AD100", "A&M", "A&w12",
-        "A&r-1", "A&k-5", "A&j-1",
+        "A&s0",      "A&s",   "A&s12x", "A&h1024", "A&h-1", "A&y256", "A&C2",           "A&a0",
+        "A&e0",      "A&p-1", "A&D1.5", "A&D",     "A&D+5", "A&D 5",  "A&D99999999999", "A&G2147483648",
+        "A&P+20000", "A&P+0", "A&P5",   "A&Sx",    "A&Rx",  "A&X",    "A&Q2",           "A&Q",
+        "A&",        "A",     "AD100",  "A&M",     "A&w12", "A&r-1",  "A&k-5",          "A&j-1",
     };
     Session s(oneController(qvnsim::MotorKind::Stepper));
     s.activate('A');
@@ -485,7 +503,8 @@ TEST(Commands, GarbageUnknownCommandsAndBadArgumentsChangeNothing) {
     EXPECT_EQ(s.bridge.receive(":A&Q0#:A&Q3#:A&Q0#", s.now).size(), 2 * s.bridge.receive(":A&Q0#", s.now).size());
 }
 
-TEST(Commands, ParametersAreTakenAsSent) {
+TEST(Commands, ParametersAreTakenAsSent)
+{
     Session s(oneController());
     Activation a;
     a.polarity = 251;
@@ -508,7 +527,8 @@ TEST(Commands, ParametersAreTakenAsSent) {
     EXPECT_EQ(p.refSystem, 1);
 }
 
-TEST(Index, TurnsOnOncePerWormTurnAndIsClearedByJ) {
+TEST(Index, TurnsOnOncePerWormTurnAndIsClearedByJ)
+{
     qvnsim::Options o = oneController();
     o.stepsPerWormTurn = 200;
     Session s(o);

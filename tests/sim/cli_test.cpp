@@ -9,17 +9,19 @@
 
 namespace {
 
-TEST(CommandLine, DefaultsAndValues) {
+TEST(CommandLine, DefaultsAndValues)
+{
     const auto none = qvnsim::parseCommandLine({});
     ASSERT_TRUE(none.line);
     EXPECT_EQ(none.line->com, 99);
     EXPECT_FALSE(none.line->portsDir);
     EXPECT_EQ(qvnsim::describe(none.line->options), "controllers 1, 2; dc");
 
-    const auto all = qvnsim::parseCommandLine({"--com", "7", "--ports-dir", "/tmp/p", "--controllers", "0,3,15",
-                                               "--motor", "dc,stepper,dc", "--seed", "42", "--drop", "0.25",
-                                               "--delay", "40", "--split", "--garble", "0.1", "--halt-after", "9",
-                                               "--vanish-after", "12.5", "--sensor", "300", "--quiet"});
+    const auto all = qvnsim::parseCommandLine({"--com",    "7",        "--ports-dir",   "/tmp/p", "--controllers",
+                                               "0,3,15",   "--motor",  "dc,stepper,dc", "--seed", "42",
+                                               "--drop",   "0.25",     "--delay",       "40",     "--split",
+                                               "--garble", "0.1",      "--halt-after",  "9",      "--vanish-after",
+                                               "12.5",     "--sensor", "300",           "--quiet"});
     ASSERT_TRUE(all.line) << all.error;
     const auto& l = *all.line;
     EXPECT_EQ(l.com, 7);
@@ -37,7 +39,8 @@ TEST(CommandLine, DefaultsAndValues) {
     EXPECT_TRUE(l.quiet);
 }
 
-TEST(CommandLine, MistakesAreNamed) {
+TEST(CommandLine, MistakesAreNamed)
+{
     struct Case {
         std::vector<std::string> args;
         const char* message;
@@ -73,7 +76,8 @@ TEST(CommandLine, MistakesAreNamed) {
     }
 }
 
-TEST(CommandLine, HelpNamesEveryOption) {
+TEST(CommandLine, HelpNamesEveryOption)
+{
     const std::string help = qvnsim::usageText();
     for (const char* opt : {"--com", "--ports-dir", "--controllers", "--motor", "--seed", "--drop", "--delay",
                             "--split", "--garble", "--halt-after", "--vanish-after", "--sensor", "--quiet", "--help"}) {

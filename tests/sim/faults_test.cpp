@@ -11,14 +11,16 @@ namespace {
 
 using simtest::Session;
 
-qvnsim::Options withFaults(void (*set)(qvnsim::Options&)) {
+qvnsim::Options withFaults(void (*set)(qvnsim::Options&))
+{
     qvnsim::Options o;
     o.controllers = {1};
     set(o);
     return o;
 }
 
-TEST(Faults, DroppedShareOfReplies) {
+TEST(Faults, DroppedShareOfReplies)
+{
     struct Case {
         double drop;
         int low, high; // answered of 400
@@ -34,7 +36,8 @@ TEST(Faults, DroppedShareOfReplies) {
     }
 }
 
-TEST(Faults, DelayedReplyComesWhenDue) {
+TEST(Faults, DelayedReplyComesWhenDue)
+{
     Session s(withFaults([](qvnsim::Options& o) { o.delayMs = 50; }));
     EXPECT_EQ(s.bridge.receive(":@&Q0#", 1.0), "");
     EXPECT_EQ(s.bridge.advance(1.049), "");
@@ -45,7 +48,8 @@ TEST(Faults, DelayedReplyComesWhenDue) {
 
 // A tool that floods a line with long-delayed replies: the queue stays bounded,
 // keeps the newest replies and still delivers them whole when due.
-TEST(Faults, DelayedRepliesAreBounded) {
+TEST(Faults, DelayedRepliesAreBounded)
+{
     Session s(withFaults([](qvnsim::Options& o) { o.delayMs = 60'000; }));
     std::string frames;
     for (int i = 0; i < 400; ++i) frames += ":@&Q0#";
@@ -62,14 +66,17 @@ TEST(Faults, DelayedRepliesAreBounded) {
     EXPECT_EQ(s.bridge.pendingBytes(), 0u);
 }
 
-TEST(Faults, FaultTimesOutOfRangeAreRefused) {
-    for (auto set : {+[](qvnsim::Options& o) { o.haltAfterS = 1e19; }, +[](qvnsim::Options& o) { o.vanishAfterS = 2e6; },
-                     +[](qvnsim::Options& o) { o.delayMs = 1e300; }}) {
+TEST(Faults, FaultTimesOutOfRangeAreRefused)
+{
+    for (auto set :
+         {+[](qvnsim::Options& o) { o.haltAfterS = 1e19; }, +[](qvnsim::Options& o) { o.vanishAfterS = 2e6; },
+          +[](qvnsim::Options& o) { o.delayMs = 1e300; }}) {
         EXPECT_THROW(qvnsim::Bridge(withFaults(set), 0), std::invalid_argument);
     }
 }
 
-TEST(Faults, SplitReplyArrivesInTwoPartsWithAGap) {
+TEST(Faults, SplitReplyArrivesInTwoPartsWithAGap)
+{
     Session s(withFaults([](qvnsim::Options& o) { o.split = true; }));
     const std::string first = s.bridge.receive(":A&Q0#", 1.0);
     EXPECT_FALSE(first.empty());
@@ -83,7 +90,8 @@ TEST(Faults, SplitReplyArrivesInTwoPartsWithAGap) {
     EXPECT_EQ(ok, "OK#");
 }
 
-TEST(Faults, GarbledReplyDiffersInExactlyOneByte) {
+TEST(Faults, GarbledReplyDiffersInExactlyOneByte)
+{
     // The fault generator is separate from the models', so both runs see the same reply.
     for (std::uint64_t seed = 1; seed <= 20; ++seed) {
         qvnsim::Options clean;
@@ -100,7 +108,8 @@ TEST(Faults, GarbledReplyDiffersInExactlyOneByte) {
     }
 }
 
-TEST(Faults, ControllersHaltAfterTheGivenTime) {
+TEST(Faults, ControllersHaltAfterTheGivenTime)
+{
     Session s(withFaults([](qvnsim::Options& o) { o.haltAfterS = 5; }));
     s.activate('A');
     s.send("A&T", 2.0);
@@ -113,7 +122,8 @@ TEST(Faults, ControllersHaltAfterTheGivenTime) {
     EXPECT_EQ(s.status('A').state, 'T') << "the halt happens once";
 }
 
-TEST(Faults, DeviceVanishesAfterTheGivenTime) {
+TEST(Faults, DeviceVanishesAfterTheGivenTime)
+{
     Session s(withFaults([](qvnsim::Options& o) {
         o.vanishAfterS = 3;
         o.delayMs = 100;
@@ -126,7 +136,8 @@ TEST(Faults, DeviceVanishesAfterTheGivenTime) {
 }
 
 // A scripted run with noise and faults; everything that came back.
-std::string scriptedRun(std::uint64_t seed) {
+std::string scriptedRun(std::uint64_t seed)
+{
     qvnsim::Options o;
     o.seed = seed;
     o.drop = 0.2;
@@ -144,7 +155,8 @@ std::string scriptedRun(std::uint64_t seed) {
     return all;
 }
 
-TEST(Faults, TheSeedReplaysARun) {
+TEST(Faults, TheSeedReplaysARun)
+{
     EXPECT_EQ(scriptedRun(7), scriptedRun(7));
     EXPECT_NE(scriptedRun(7), scriptedRun(8));
 }

@@ -21,7 +21,8 @@ namespace {
 
 class PtyBridgeTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         char pattern[] = "/tmp/qvnsim-pty-XXXXXX";
         ASSERT_NE(::mkdtemp(pattern), nullptr);
         root = pattern;
@@ -29,7 +30,8 @@ protected:
     }
     void TearDown() override { fs::remove_all(root); }
 
-    static int openSlave(const std::string& path) {
+    static int openSlave(const std::string& path)
+    {
         const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
         termios tio{};
         ::tcgetattr(fd, &tio);
@@ -39,7 +41,8 @@ protected:
     }
 
     // Reads what is there after a short bounded wait.
-    static std::string readSome(int fd) {
+    static std::string readSome(int fd)
+    {
         pollfd p{fd, POLLIN, 0};
         std::string got;
         while (::poll(&p, 1, 50) > 0 && (p.revents & POLLIN)) {
@@ -54,7 +57,8 @@ protected:
     fs::path root, ports;
 };
 
-TEST_F(PtyBridgeTest, LinksItselfAndAnswersThroughTheSlave) {
+TEST_F(PtyBridgeTest, LinksItselfAndAnswersThroughTheSlave)
+{
     qvnsim::PtyBridge device(42, ports.string(), {}, 0);
     const fs::path link = ports / "COM42";
     ASSERT_TRUE(fs::is_symlink(link));
@@ -74,7 +78,8 @@ TEST_F(PtyBridgeTest, LinksItselfAndAnswersThroughTheSlave) {
     ::close(fd);
 }
 
-TEST_F(PtyBridgeTest, ReplacesAStaleLinkAndRemovesItsOwnAtTheEnd) {
+TEST_F(PtyBridgeTest, ReplacesAStaleLinkAndRemovesItsOwnAtTheEnd)
+{
     fs::create_directories(ports);
     fs::create_symlink("/dev/pts/nonexistent", ports / "COM99");
     {
@@ -84,7 +89,8 @@ TEST_F(PtyBridgeTest, ReplacesAStaleLinkAndRemovesItsOwnAtTheEnd) {
     EXPECT_FALSE(fs::exists(fs::symlink_status(ports / "COM99")));
 }
 
-TEST_F(PtyBridgeTest, RefusesToReplaceSomethingThatIsNotALink) {
+TEST_F(PtyBridgeTest, RefusesToReplaceSomethingThatIsNotALink)
+{
     fs::create_directories(ports);
     std::ofstream(ports / "COM5") << "the user's file";
     try {
@@ -99,13 +105,15 @@ TEST_F(PtyBridgeTest, RefusesToReplaceSomethingThatIsNotALink) {
     EXPECT_EQ(text, "the user's file");
 }
 
-TEST_F(PtyBridgeTest, BadPortNumbersAreRefused) {
+TEST_F(PtyBridgeTest, BadPortNumbersAreRefused)
+{
     for (const int n : {0, 100, -3}) {
         EXPECT_THROW(qvnsim::PtyBridge(n, ports.string(), {}, 0), std::runtime_error) << n;
     }
 }
 
-TEST_F(PtyBridgeTest, VanishingClosesTheLineAndTheLink) {
+TEST_F(PtyBridgeTest, VanishingClosesTheLineAndTheLink)
+{
     qvnsim::Options o;
     o.vanishAfterS = 1;
     qvnsim::PtyBridge device(7, ports.string(), o, 0);

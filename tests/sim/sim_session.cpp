@@ -4,7 +4,8 @@
 
 namespace simtest {
 
-std::optional<Status> parseStatus(const std::string& reply) {
+std::optional<Status> parseStatus(const std::string& reply)
+{
     if (reply.size() < 7 || reply.size() > 36 || reply.back() != '#') return std::nullopt;
     const auto first = static_cast<unsigned char>(reply[0]);
     if (first < 64 || first > 79) return std::nullopt;
@@ -26,32 +27,36 @@ std::optional<Status> parseStatus(const std::string& reply) {
         return ec == std::errc{} && p == t.data() + t.size() && !t.empty();
     };
     const std::string_view view(data);
-    if (!number(view.substr(0, a), s.sidereal) || !number(view.substr(a + 1, b - a - 1), s.position)
-        || !number(view.substr(b + 1, c - b - 1), s.sensor) || data.substr(c) != "C#") {
+    if (!number(view.substr(0, a), s.sidereal) || !number(view.substr(a + 1, b - a - 1), s.position) ||
+        !number(view.substr(b + 1, c - b - 1), s.sensor) || data.substr(c) != "C#") {
         return std::nullopt;
     }
     return s;
 }
 
-std::string Session::send(const std::string& body, double pauseS) {
+std::string Session::send(const std::string& body, double pauseS)
+{
     std::string out = bridge.receive(":" + body + "#", now);
     out += wait(pauseS);
     return out;
 }
 
-std::string Session::wait(double seconds) {
+std::string Session::wait(double seconds)
+{
     now += seconds;
     return bridge.advance(now);
 }
 
-Status Session::status(char address, bool encoder) {
+Status Session::status(char address, bool encoder)
+{
     const std::string reply = bridge.receive(std::string(":") + address + (encoder ? "&Q1#" : "&Q0#"), now);
     const auto parsed = parseStatus(reply);
     EXPECT_TRUE(parsed.has_value()) << "no status reply, got \"" << reply << "\"";
     return parsed.value_or(Status{});
 }
 
-void Session::activate(char address, const Activation& a) {
+void Session::activate(char address, const Activation& a)
+{
     const std::string p(1, address);
     const double pause = 0.15;
     send(p + "&R", pause);

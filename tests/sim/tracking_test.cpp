@@ -26,7 +26,8 @@ struct TrackingStats {
 // Samples every 125 ms with "&Q1"; the sixth sample sends the move, which
 // delays the next poll by 200 ms, as the tool's sampler does.
 TrackingStats runTrackingTest(const Activation& gains, std::uint64_t seed = 1,
-                              qvnsim::MotorKind motor = qvnsim::MotorKind::Dc) {
+                              qvnsim::MotorKind motor = qvnsim::MotorKind::Dc)
+{
     qvnsim::Options options;
     options.controllers = {1};
     options.motors = {motor};
@@ -85,7 +86,8 @@ TrackingStats runTrackingTest(const Activation& gains, std::uint64_t seed = 1,
     return stats;
 }
 
-TEST(TrackingTest, DefaultGainsGiveAFewTenthsOfAnArcsecond) {
+TEST(TrackingTest, DefaultGainsGiveAFewTenthsOfAnArcsecond)
+{
     for (std::uint64_t seed : {1u, 2u, 3u, 4u, 5u}) {
         const auto st = runTrackingTest(Activation{}, seed);
         SCOPED_TRACE("seed " + std::to_string(seed));
@@ -100,7 +102,8 @@ TEST(TrackingTest, DefaultGainsGiveAFewTenthsOfAnArcsecond) {
 
 // Too soft a loop lets the loads push the motor about; too hard a one meets
 // the cycle's delay and the drive train's compliance and rings (or trips).
-TEST(TrackingTest, ProportionalGainHasAnOptimumBetweenSoftAndHard) {
+TEST(TrackingTest, ProportionalGainHasAnOptimumBetweenSoftAndHard)
+{
     const int grid[] = {1, 3, 7, 15, 40, 120};
     for (std::uint64_t seed : {1u, 2u, 3u}) {
         SCOPED_TRACE("seed " + std::to_string(seed));
@@ -127,12 +130,13 @@ TEST(TrackingTest, ProportionalGainHasAnOptimumBetweenSoftAndHard) {
     }
 }
 
-TEST(TrackingTest, IntegralGainRemovesTheOffsetAndTooMuchOfItRings) {
+TEST(TrackingTest, IntegralGainRemovesTheOffsetAndTooMuchOfItRings)
+{
     struct Case {
         const char* name;
         int kp;
         int ki;
-        double sdOverDefault; // sigma at least this many times the default's (0: no bound)
+        double sdOverDefault;     // sigma at least this many times the default's (0: no bound)
         double meanLow, meanHigh; // arcsec
     };
     const Case cases[] = {

@@ -15,8 +15,7 @@ struct ChildOptions {
     ChildOptions(std::filesystem::path output = {}, std::filesystem::path errors = {},
                  std::filesystem::path workDir = {})
         : output(std::move(output)), errors(std::move(errors)), workDir(std::move(workDir))
-    {
-    }
+    {}
     // Standard output, and standard error too unless `errors` names a file of
     // its own; each is created or emptied. Empty: the caller's.
     std::filesystem::path output;
@@ -28,8 +27,8 @@ struct ChildOptions {
 class ChildProcess {
 public:
     // What wait() returns instead of an exit status.
-    static constexpr int kTimedOut = -1;   // still running at the deadline: killed
-    static constexpr int kSignalled = -2;  // a signal ended it
+    static constexpr int kTimedOut = -1;  // still running at the deadline: killed
+    static constexpr int kSignalled = -2; // a signal ended it
 
     // Starts `program` with `args` (argv[0] is the program). Throws
     // std::runtime_error when it cannot be started.
@@ -59,6 +58,6 @@ private:
 
     pid_t pid_ = -1;
     bool reaped_ = false;
-    int status_ = 0;  // as waitpid gave it, once reaped
+    int status_ = 0; // as waitpid gave it, once reaped
     std::filesystem::path output_;
 };

@@ -6,17 +6,14 @@
 void FakePlatform::sleepMs(int ms)
 {
     sleeps.push_back(ms);
-    if (ms > 0)
-        nowMs += ms;
-    if (onSleep)
-        onSleep(nowMs);
+    if (ms > 0) nowMs += ms;
+    if (onSleep) onSleep(nowMs);
 }
 
 void FakePlatform::showMessage(const QString& text)
 {
     messages << text;
-    if (onMessage)
-        onMessage(text);
+    if (onMessage) onMessage(text);
 }
 
 void FakePlatform::answerDialog(const QString& path, int filterIndex)
@@ -24,16 +21,12 @@ void FakePlatform::answerDialog(const QString& path, int filterIndex)
     answers_.push_back(FileDialogAnswer{path, filterIndex});
 }
 
-void FakePlatform::cancelDialog()
-{
-    answers_.push_back(std::nullopt);
-}
+void FakePlatform::cancelDialog() { answers_.push_back(std::nullopt); }
 
 std::optional<FileDialogAnswer> FakePlatform::nextAnswer(const char* kind)
 {
     // An unscripted dialog is a fault of the test, not a silent cancel.
-    if (answers_.empty())
-        throw std::logic_error(std::string("FakePlatform: unscripted ") + kind + " dialog");
+    if (answers_.empty()) throw std::logic_error(std::string("FakePlatform: unscripted ") + kind + " dialog");
     auto a = answers_.front();
     answers_.pop_front();
     return a;

@@ -13,19 +13,16 @@ PtyMasterPort::PtyMasterPort(const std::string& portFolder, int n) : n_(n)
     if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0)
         throw std::runtime_error("cannot open a pseudo-terminal");
     const char* slave = ptsname(master_);
-    if (!slave)
-        throw std::runtime_error("pseudo-terminal without a name");
+    if (!slave) throw std::runtime_error("pseudo-terminal without a name");
     link_ = portFolder + "COM" + std::to_string(n);
     ::unlink(link_.c_str());
-    if (::symlink(slave, link_.c_str()) != 0)
-        throw std::runtime_error("cannot link " + link_);
+    if (::symlink(slave, link_.c_str()) != 0) throw std::runtime_error("cannot link " + link_);
 }
 
 PtyMasterPort::~PtyMasterPort()
 {
     ::unlink(link_.c_str());
-    if (master_ >= 0)
-        ::close(master_);
+    if (master_ >= 0) ::close(master_);
 }
 
 std::string PtyMasterPort::readAll()
@@ -34,11 +31,9 @@ std::string PtyMasterPort::readAll()
     char buf[256];
     for (;;) {
         pollfd p{master_, POLLIN, 0};
-        if (::poll(&p, 1, 20) <= 0 || !(p.revents & POLLIN))
-            break;
+        if (::poll(&p, 1, 20) <= 0 || !(p.revents & POLLIN)) break;
         const ssize_t got = ::read(master_, buf, sizeof buf);
-        if (got <= 0)
-            break;
+        if (got <= 0) break;
         out.append(buf, static_cast<std::size_t>(got));
     }
     return out;

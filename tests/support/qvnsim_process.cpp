@@ -22,8 +22,7 @@ bool linked(const std::filesystem::path& link)
 
 QvnsimProcess::QvnsimProcess(const std::string& program, const std::string& portsDir, std::vector<std::string> extra)
     : QvnsimProcess(program, portsDir, 99, std::move(extra), {})
-{
-}
+{}
 
 QvnsimProcess::QvnsimProcess(const std::string& program, const std::string& portsDir, int com,
                              std::vector<std::string> extra, const std::filesystem::path& output)

@@ -11,7 +11,7 @@ constexpr int kPort = 99;
 void SimWindowTest::SetUp()
 {
     start();
-    platform.messages.clear();  // the start-up message of the missing settings file
+    platform.messages.clear(); // the start-up message of the missing settings file
     simulator();
 }
 
@@ -70,10 +70,7 @@ void SimWindowTest::ticks(int n)
     for (int i = 0; i < n; ++i) tick();
 }
 
-QStringList SimWindowTest::consoleLines() const
-{
-    return form->Memo1->toPlainText().split('\n');
-}
+QStringList SimWindowTest::consoleLines() const { return form->Memo1->toPlainText().split('\n'); }
 
 void SimWindowTest::clearRecords()
 {

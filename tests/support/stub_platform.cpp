@@ -17,7 +17,4 @@ void StubPlatform::showMessage(const QString& text)
     if (echoMessages) std::fprintf(stderr, "message: %s\n", qPrintable(text));
 }
 
-QString StubPlatform::executablePath() const
-{
-    return QCoreApplication::applicationFilePath();
-}
+QString StubPlatform::executablePath() const { return QCoreApplication::applicationFilePath(); }

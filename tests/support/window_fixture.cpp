@@ -8,8 +8,7 @@
 
 TempWorkDir::TempWorkDir()
 {
-    if (!dir_.isValid())
-        throw std::runtime_error("cannot create a temporary folder");
+    if (!dir_.isValid()) throw std::runtime_error("cannot create a temporary folder");
     oldCwd_ = QDir::currentPath();
     QDir::setCurrent(dir_.path());
     const QString xdg = dir_.filePath(QStringLiteral("config"));
@@ -17,10 +16,7 @@ TempWorkDir::TempWorkDir()
     xdg_.set(xdg.toLocal8Bit().toStdString());
 }
 
-TempWorkDir::~TempWorkDir()
-{
-    QDir::setCurrent(oldCwd_);
-}
+TempWorkDir::~TempWorkDir() { QDir::setCurrent(oldCwd_); }
 
 std::string TempWorkDir::portFolder() const
 {
@@ -32,8 +28,7 @@ void startWindow(TForm1& form)
     form.show();
     QElapsedTimer t;
     t.start();
-    while (!form.startedUp() && t.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    while (!form.startedUp() && t.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
 }
 
 TForm1& WindowTest::create()

@@ -15,10 +15,7 @@
 #include "scoped_env.h"
 
 // Readable QString values in test failures.
-inline void PrintTo(const QString& s, std::ostream* os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 inline void PrintTo(const QStringList& l, std::ostream* os)
 {
     *os << '[' << l.join(QStringLiteral("|")).toStdString() << ']';

@@ -60,8 +60,8 @@ TEST(Record, DefaultsWrittenGiveTheKnownWords)
     EXPECT_EQ(record_words::word(bytes, 0), 1);
     EXPECT_EQ(record_words::word(bytes, 1), 57600);
     EXPECT_EQ(record_words::word(bytes, 6), 7);
-    EXPECT_EQ(record_words::word(bytes, 11), 40000);     // sidereal speed in thousandths
-    EXPECT_EQ(record_words::word(bytes, 43), 12000000);  // stepper maximum speed
+    EXPECT_EQ(record_words::word(bytes, 11), 40000);    // sidereal speed in thousandths
+    EXPECT_EQ(record_words::word(bytes, 43), 12000000); // stepper maximum speed
     EXPECT_EQ(record_words::word(bytes, 48), 0);
     for (std::size_t w = 49; w < 60; ++w) EXPECT_EQ(record_words::word(bytes, w), 0) << w;
 }
@@ -110,9 +110,9 @@ TEST_F(RecordFile, HundredByteFileLoadsTwentyFiveWords)
     TMYSETTINGS rec{};
     ASSERT_TRUE(readRecordFile((dir / "short.dat").string(), rec));
     EXPECT_EQ(rec.setting_comPortNumber, 1);
-    EXPECT_EQ(rec.setting_resetOnIndex, full.setting_resetOnIndex);  // word 24
+    EXPECT_EQ(rec.setting_resetOnIndex, full.setting_resetOnIndex); // word 24
     EXPECT_EQ(rec.setting_sidSpeed, 40000);
-    EXPECT_EQ(rec.setting_slewSpeed, 0);                            // word 25 untouched
+    EXPECT_EQ(rec.setting_slewSpeed, 0); // word 25 untouched
     EXPECT_EQ(rec.setting_STEPmaxspeed, 0);
 }
 
@@ -121,7 +121,7 @@ TEST_F(RecordFile, FailedReadLeavesTheRecordUnchanged)
     TMYSETTINGS rec = defaultSettings();
     rec.setting_KP = 99;
     EXPECT_FALSE(readRecordFile((dir / "missing.dat").string(), rec));
-    EXPECT_FALSE(readRecordFile(dir.string(), rec));  // a folder cannot be read as a file
+    EXPECT_FALSE(readRecordFile(dir.string(), rec)); // a folder cannot be read as a file
     EXPECT_EQ(rec.setting_KP, 99);
     EXPECT_EQ(rec.setting_baudRate, 57600);
 }
@@ -179,7 +179,7 @@ TEST_F(RecordFile, FailedWriteReportsAndLeavesTheOldFileIntact)
         (void)e;
         ++entries;
     }
-    EXPECT_EQ(entries, 3u);  // qvnsettings.dat, plain, target
+    EXPECT_EQ(entries, 3u); // qvnsettings.dat, plain, target
 }
 
 TEST(ZarpDir, IsTheExecutablesFolderWithOneSeparator)

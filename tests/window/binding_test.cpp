@@ -28,8 +28,7 @@ TMYSETTINGS distinctRecord()
 {
     TMYSETTINGS r{};
     auto* w = reinterpret_cast<std::int32_t*>(&r);
-    for (std::size_t i = 0; i < settings::kFieldCount; ++i)
-        w[i] = static_cast<std::int32_t>(100 + 7 * i);
+    for (std::size_t i = 0; i < settings::kFieldCount; ++i) w[i] = static_cast<std::int32_t>(100 + 7 * i);
     r.setting_comPortNumber = 23;
     r.setting_baudRate = 14400;
     r.setting_addrIdx = 15;
@@ -76,7 +75,11 @@ TEST_F(BindingTest, FieldsAreShownInTheirControlsFormats)
     form->mySettings = distinctRecord();
     form->UpdateDisplaysFromSettings();
     TForm1& f = *form;
-    const struct { const char* what; std::function<QString()> shown; QString expected; } cases[] = {
+    const struct {
+        const char* what;
+        std::function<QString()> shown;
+        QString expected;
+    } cases[] = {
         {"port", [&] { return f.ComboBoxComPort->currentText(); }, "COM23"},
         {"baud", [&] { return f.ComboBoxBaudRate->currentText(); }, "14400"},
         {"address", [&] { return f.ComboBoxI2Caddr->currentText(); }, "15"},
@@ -91,8 +94,7 @@ TEST_F(BindingTest, FieldsAreShownInTheirControlsFormats)
         {"offset label", [&] { return f.LabelTrackSpeed2->text(); }, "Offset tracking speed = -0,5"},
         {"guide label", [&] { return f.LabelGuideSpeed2->text(); }, "at the guiding speed of 0,007"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(c.shown(), c.expected) << c.what;
+    for (const auto& c : cases) EXPECT_EQ(c.shown(), c.expected) << c.what;
     EXPECT_EQ(TForm1::radioIndex(f.RadioGroupRefSyst), 1);
     EXPECT_EQ(TForm1::radioIndex(f.RadioGroupLimSwM), 0);
     EXPECT_EQ(TForm1::radioIndex(f.RadioGroupSensorDetect), 1);
@@ -100,7 +102,11 @@ TEST_F(BindingTest, FieldsAreShownInTheirControlsFormats)
 
 TEST_F(BindingTest, OutOfRangeIndicesShowAndReadBackAsTheirControlsAllow)
 {
-    const struct { std::int32_t addr, invert, reqFreq; int shownAddr, shownInvert; std::int32_t backAddr, backInvert, backReq; } cases[] = {
+    const struct {
+        std::int32_t addr, invert, reqFreq;
+        int shownAddr, shownInvert;
+        std::int32_t backAddr, backInvert, backReq;
+    } cases[] = {
         {40, 7, 8, -1, 1, -1, 1, -1},
         {-3, -5, -1, -1, -1, -1, -1, -1},
         {0, -1, 0, 0, -1, 0, -1, 0},
@@ -124,13 +130,14 @@ TEST_F(BindingTest, OutOfRangeIndicesShowAndReadBackAsTheirControlsAllow)
 
 TEST_F(BindingTest, ReadBackConvertsTheTexts)
 {
-    const struct { QString port, accel, sid; char sep; std::int32_t portN, accelN, sidN; } cases[] = {
-        {"COM7", "3000", "15.0416", '.', 7, 3000, 15042},
-        {"COM12", "+3000", "0.0625", '.', 12, 3000, 62},
-        {"COM123", "$BB8", "0.1875", '.', 12, 3000, 188},
-        {"COM1", "  3000", "1.5e1", '.', 1, 3000, 15000},
-        {"COM99", "-0x10", "-0,5", ',', 99, -16, -500},
-        {"COM3", "2147483647", "  40  ", ',', 3, 2147483647, 40000},
+    const struct {
+        QString port, accel, sid;
+        char sep;
+        std::int32_t portN, accelN, sidN;
+    } cases[] = {
+        {"COM7", "3000", "15.0416", '.', 7, 3000, 15042}, {"COM12", "+3000", "0.0625", '.', 12, 3000, 62},
+        {"COM123", "$BB8", "0.1875", '.', 12, 3000, 188}, {"COM1", "  3000", "1.5e1", '.', 1, 3000, 15000},
+        {"COM99", "-0x10", "-0,5", ',', 99, -16, -500},   {"COM3", "2147483647", "  40  ", ',', 3, 2147483647, 40000},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.port.toStdString() + " " + c.accel.toStdString() + " " + c.sid.toStdString());
@@ -147,7 +154,11 @@ TEST_F(BindingTest, ReadBackConvertsTheTexts)
 
 TEST_F(BindingTest, ReadBackStopsAtTheFirstTextThatDoesNotConvert)
 {
-    const struct { const char* what; std::function<void(TForm1&)> spoil; QString named; } cases[] = {
+    const struct {
+        const char* what;
+        std::function<void(TForm1&)> spoil;
+        QString named;
+    } cases[] = {
         {"port without number", [](TForm1& f) { f.ComboBoxComPort->setEditText("COM"); }, "COM"},
         {"empty port", [](TForm1& f) { f.ComboBoxComPort->setEditText(""); }, ""},
         {"letters", [](TForm1& f) { f.EditKP->setText("abc"); }, "abc"},
@@ -177,10 +188,10 @@ TEST_F(BindingTest, ReadBackStopsAtTheFirstTextThatDoesNotConvert)
         }
         const bool portFailed = std::string(c.what).find("port") != std::string::npos;
         EXPECT_EQ(form->mySettings.setting_baudRate, portFailed ? 57600 : 9600);
-        const bool graphReached = std::string(c.what) == "empty graph speed" ||
-                                  std::string(c.what) == "thousandfold too big";
+        const bool graphReached =
+            std::string(c.what) == "empty graph speed" || std::string(c.what) == "thousandfold too big";
         EXPECT_EQ(form->mySettings.setting_graphStep, graphReached ? 777 : 12000);
-        EXPECT_EQ(form->mySettings.setting_FOCUSgears, 2000);  // after every failing field
+        EXPECT_EQ(form->mySettings.setting_FOCUSgears, 2000); // after every failing field
         EXPECT_EQ(form->mySettings.setting_bidon[3], 5);
     }
 }
@@ -195,13 +206,24 @@ struct ValidationCase {
 TEST_F(BindingTest, ValidationAcceptsAndRejectsWithTheExactMessages)
 {
     const ValidationCase cases[] = {
-        {"3000", '.', true, true},       {"+3000", '.', true, true},     {"$BB8", '.', false, true},
-        {" 3000", ',', true, true},      {"3000 ", '.', true, false},    {"30.5", '.', true, false},
-        {"3,000", '.', false, false},    {"15.041", ',', false, false},  {"15,041", ',', true, false},
-        {"15.041", '.', true, false},    {"15,041", '.', false, false},  {"", '.', false, false},
-        {"-", '.', false, false},        {"1e3", '.', true, false},      {"0x7FFFFFFF", '.', false, true},
-        {"2147483648", '.', true, false}, {"abc", ',', false, false},
-        {"1" + std::string(400, '0') + "e-10", '.', false, false},  // 1e390: not finite, whatever its writing
+        {"3000", '.', true, true},
+        {"+3000", '.', true, true},
+        {"$BB8", '.', false, true},
+        {" 3000", ',', true, true},
+        {"3000 ", '.', true, false},
+        {"30.5", '.', true, false},
+        {"3,000", '.', false, false},
+        {"15.041", ',', false, false},
+        {"15,041", ',', true, false},
+        {"15.041", '.', true, false},
+        {"15,041", '.', false, false},
+        {"", '.', false, false},
+        {"-", '.', false, false},
+        {"1e3", '.', true, false},
+        {"0x7FFFFFFF", '.', false, true},
+        {"2147483648", '.', true, false},
+        {"abc", ',', false, false},
+        {"1" + std::string(400, '0') + "e-10", '.', false, false}, // 1e390: not finite, whatever its writing
     };
     for (const auto& c : cases) {
         SCOPED_TRACE("\"" + c.text + "\" sep " + c.sep);
@@ -211,8 +233,9 @@ TEST_F(BindingTest, ValidationAcceptsAndRejectsWithTheExactMessages)
 
         platform.messages.clear();
         EXPECT_EQ(form->testNumber(text), c.number);
-        EXPECT_EQ(platform.messages,
-                  c.number ? QStringList{} : QStringList{line1 + "\r\nis not a number.\r\nCheck for decimal separator."});
+        EXPECT_EQ(platform.messages, c.number
+                                         ? QStringList{}
+                                         : QStringList{line1 + "\r\nis not a number.\r\nCheck for decimal separator."});
 
         platform.messages.clear();
         EXPECT_EQ(form->testInteger(text), c.integer);
@@ -224,7 +247,12 @@ TEST_F(BindingTest, ChangeMarksOnlyWhileConnected)
 {
     TForm1& f = *form;
     const QColor red(255, 0, 0), black(0, 0, 0);
-    const struct { QLineEdit* edit; bool TForm1::*flag; std::vector<QLabel*> labels; QAbstractButton* update; } cases[] = {
+    const struct {
+        QLineEdit* edit;
+        bool TForm1::*flag;
+        std::vector<QLabel*> labels;
+        QAbstractButton* update;
+    } cases[] = {
         {f.EditAccel, &TForm1::accelerationchanged, {f.LabelAcceleration}, f.ButtonUpdateProp},
         {f.EditFinal, &TForm1::finalapprchanged, {f.LabelFinal}, f.ButtonUpdateProp},
         {f.EditSensor, &TForm1::sensortresholdchanged, {f.LabelSensor}, f.ButtonUpdateProp},
@@ -245,19 +273,17 @@ TEST_F(BindingTest, ChangeMarksOnlyWhileConnected)
         f.isConnected = false;
         c.edit->setText(c.edit->text() + "1");
         EXPECT_FALSE(f.*c.flag);
-        for (QLabel* l : c.labels)
-            EXPECT_EQ(labelColor(l), black);
+        for (QLabel* l : c.labels) EXPECT_EQ(labelColor(l), black);
         EXPECT_FALSE(c.update->isEnabled());
 
         f.isConnected = true;
-        c.edit->setText(c.edit->text());  // the same text is no change
+        c.edit->setText(c.edit->text()); // the same text is no change
         EXPECT_FALSE(f.*c.flag);
         c.edit->setText(c.edit->text() + "2");
         EXPECT_TRUE(f.*c.flag);
-        for (QLabel* l : c.labels)
-            EXPECT_EQ(labelColor(l), red);
+        for (QLabel* l : c.labels) EXPECT_EQ(labelColor(l), red);
         EXPECT_TRUE(c.update->isEnabled());
-        EXPECT_EQ(platform.messages, QStringList{});  // no validation while typing
+        EXPECT_EQ(platform.messages, QStringList{}); // no validation while typing
         f.isConnected = false;
     }
 }
@@ -268,7 +294,7 @@ TEST_F(BindingTest, ChangeMarksComeAlsoFromTheProgramSettingTexts)
     form->mySettings.setting_KP = 99;
     form->UpdateDisplaysFromSettings();
     EXPECT_TRUE(form->KPchanged);
-    EXPECT_FALSE(form->KIchanged);  // unchanged text
+    EXPECT_FALSE(form->KIchanged); // unchanged text
     EXPECT_TRUE(form->ButtonUpdatePID->isEnabled());
     EXPECT_FALSE(form->ButtonUpdateProp->isEnabled());
 }

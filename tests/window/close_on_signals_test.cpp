@@ -20,8 +20,7 @@ protected:
     {
         QElapsedTimer t;
         t.start();
-        while (form->isVisible() && t.elapsed() < 5000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        while (form->isVisible() && t.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
     qint64 settingsSize() const { return QFileInfo(work.file(QStringLiteral("qvnsettings.dat"))).size(); }
 };

@@ -23,20 +23,23 @@ protected:
 
 TEST_F(ConsoleTest, EachAppendEndsALineAndLineBreaksInsideStartNewOnes)
 {
-    const struct { QStringList appends; QString shown; } cases[] = {
+    const struct {
+        QStringList appends;
+        QString shown;
+    } cases[] = {
         {{"one"}, "one"},
         {{"one", "two"}, "one\ntwo"},
         {{""}, ""},
         {{"", "x"}, "\nx"},
         {{"a", ""}, "a\n"},
         {{"a", "\r\n", "b"}, "a\n\n\nb"},
-        {{"Serial port selected: COM3\r\nSelect the I2C address,"}, "Serial port selected: COM3\nSelect the I2C address,"},
+        {{"Serial port selected: COM3\r\nSelect the I2C address,"},
+         "Serial port selected: COM3\nSelect the I2C address,"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.appends.join("|").toStdString());
         form->consoleClear();
-        for (const QString& t : c.appends)
-            form->consoleAppend(t);
+        for (const QString& t : c.appends) form->consoleAppend(t);
         EXPECT_EQ(console(), c.shown);
     }
 }
@@ -44,8 +47,7 @@ TEST_F(ConsoleTest, EachAppendEndsALineAndLineBreaksInsideStartNewOnes)
 TEST_F(ConsoleTest, IsReadOnlyKeepsEveryLineAndFollowsTheEnd)
 {
     EXPECT_TRUE(form->Memo1->isReadOnly());
-    for (int i = 0; i < 500; ++i)
-        form->consoleAppend(QString::number(i));
+    for (int i = 0; i < 500; ++i) form->consoleAppend(QString::number(i));
     EXPECT_EQ(form->Memo1->document()->blockCount(), 500);
     EXPECT_EQ(console().split('\n').first(), QStringLiteral("0"));
     QScrollBar* bar = form->Memo1->verticalScrollBar();

@@ -96,7 +96,10 @@ TEST_F(ModelsTest, SaveThatCannotWriteSaysUnableToSave)
     QFile blocker(modelPath(QStringLiteral("plain-file")));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    const struct { const char* what; QString path; } cases[] = {
+    const struct {
+        const char* what;
+        QString path;
+    } cases[] = {
         {"parent is a file", modelPath(QStringLiteral("plain-file/model.qvm"))},
         {"no such folder", modelPath(QStringLiteral("missing/model.qvm"))},
     };
@@ -175,8 +178,8 @@ TEST_F(ModelsTest, CancelledLoadChangesNothing)
 TEST_F(ModelsTest, ShortModelReplacesOnlyItsFirstFields)
 {
     settings::TMYSETTINGS rec = settings::defaultSettings();
-    rec.setting_KP = 3;             // word 6, inside the first 100 bytes
-    rec.setting_slewSpeed = 1234;   // word 25, beyond them
+    rec.setting_KP = 3;           // word 6, inside the first 100 bytes
+    rec.setting_slewSpeed = 1234; // word 25, beyond them
     form->EditSlewSpeed->setText(QStringLiteral("2222"));
     form->UpdateSettingsFromDisplays();
     const QString path = modelPath(QStringLiteral("short.qvm"));

@@ -32,24 +32,21 @@ TEST(QtPlatformTest, MessageBoxHoldsOnlyItsTextAndOneOk)
     // closes it with its one button.
     QObject::connect(&watch, &QTimer::timeout, [&] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (box == nullptr)
-            return;
+        if (box == nullptr) return;
         watch.stop();
         seen.found = true;
         seen.title = box->windowTitle();
         seen.text = box->text();
         seen.icon = box->icon();
         seen.format = box->textFormat();
-        for (QAbstractButton* b : box->buttons())
-            seen.buttons << b->text();
+        for (QAbstractButton* b : box->buttons()) seen.buttons << b->text();
         ASSERT_EQ(box->buttons().size(), 1);
         box->buttons().first()->click();
     });
     watch.start();
     // Give up rather than hang if the box never shows.
     QTimer::singleShot(5000, [] {
-        if (QWidget* w = QApplication::activeModalWidget())
-            w->close();
+        if (QWidget* w = QApplication::activeModalWidget()) w->close();
     });
 
     QtPlatform platform;
@@ -78,8 +75,7 @@ TEST(QtPlatformTest, NameFiltersMatchWhatTheirPatternsSay)
     } cases[] = {
         {"Quorvane Model Files (*.qvm)|*.qvm|All the files (*.*)|*",
          {"Quorvane Model Files (*.qvm)", "All the files (*)"}},
-        {"JPEG Image File (*.jpg)|*.jpg;*.jpeg|Bitmaps|*.bmp",
-         {"JPEG Image File (*.jpg *.jpeg)", "Bitmaps (*.bmp)"}},
+        {"JPEG Image File (*.jpg)|*.jpg;*.jpeg|Bitmaps|*.bmp", {"JPEG Image File (*.jpg *.jpeg)", "Bitmaps (*.bmp)"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.filter.toStdString());

@@ -15,8 +15,7 @@ namespace {
 
 QString outputDir(const TempWorkDir& work)
 {
-    if (const char* d = std::getenv("ZARPO_SCREENSHOT_DIR"))
-        return QString::fromLocal8Bit(d);
+    if (const char* d = std::getenv("ZARPO_SCREENSHOT_DIR")) return QString::fromLocal8Bit(d);
     return work.path();
 }
 
@@ -25,8 +24,7 @@ std::size_t colourCount(const QImage& img)
 {
     std::set<QRgb> colours;
     for (int y = 0; y < img.height(); y += 3)
-        for (int x = 0; x < img.width(); x += 3)
-            colours.insert(img.pixel(x, y));
+        for (int x = 0; x < img.width(); x += 3) colours.insert(img.pixel(x, y));
     return colours.size();
 }
 
@@ -35,10 +33,12 @@ class ScreenshotTest : public WindowTest {};
 TEST_F(ScreenshotTest, EveryTabPaintsToPng)
 {
     TForm1& f = start();
-    const struct { const char* file; QWidget* page; } tabs[] = {
-        {"settings.png", f.TabSheetSetup},   {"control.png", f.TabSheetControl},
-        {"analyze.png", f.TabSheetAnalyze},  {"dc-motor.png", f.TabSheetDCmotor},
-        {"stepper.png", f.TabSheetStepper},  {"focuser.png", f.TabSheetFocuser},
+    const struct {
+        const char* file;
+        QWidget* page;
+    } tabs[] = {
+        {"settings.png", f.TabSheetSetup},   {"control.png", f.TabSheetControl}, {"analyze.png", f.TabSheetAnalyze},
+        {"dc-motor.png", f.TabSheetDCmotor}, {"stepper.png", f.TabSheetStepper}, {"focuser.png", f.TabSheetFocuser},
     };
     const QString dir = outputDir(work);
     QDir().mkpath(dir);

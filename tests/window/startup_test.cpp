@@ -15,18 +15,14 @@
 
 namespace {
 
-const QString kNotFound = QStringLiteral(
-    "File qvnsettings.dat not found\r\nDefault settings shown\r\n"
-    "Please, enter the settings for your motor\r\nor load a model.");
+const QString kNotFound = QStringLiteral("File qvnsettings.dat not found\r\nDefault settings shown\r\n"
+                                         "Please, enter the settings for your motor\r\nor load a model.");
 const QString kTitle = QStringLiteral("QUORVANE MOTOR TESTER TUNER  V3.1.2        ");
 const QStringList kGreeting = {QStringLiteral("QUORVANE MOTOR TESTER TUNER"), QString(),
                                QStringLiteral("Select the Port Name and the Baud Rate,"),
                                QStringLiteral("then click the CONNECT button."), QString()};
 
-QStringList consoleLines(TForm1& f)
-{
-    return f.Memo1->toPlainText().split(QLatin1Char('\n'));
-}
+QStringList consoleLines(TForm1& f) { return f.Memo1->toPlainText().split(QLatin1Char('\n')); }
 
 void writeBytes(const QString& path, const std::string& bytes)
 {
@@ -110,7 +106,10 @@ TEST_F(StartupTest, WithoutSettingsFileShowsDefaultsMessageAndGreeting)
 TEST_F(StartupTest, ControlsAreSetForTheUnconnectedState)
 {
     TForm1& f = start();
-    const struct { QWidget* w; bool enabled; } states[] = {
+    const struct {
+        QWidget* w;
+        bool enabled;
+    } states[] = {
         {f.ButtonConnect, true},      {f.ComboBoxComPort, true},     {f.ComboBoxBaudRate, true},
         {f.ButtonExit, true},         {f.GroupBoxProp, true},        {f.GroupBoxPID, true},
         {f.GroupBoxTrack, true},      {f.GroupBoxPolarity, true},    {f.ButtonLoadModel, true},
@@ -143,7 +142,7 @@ TEST_F(StartupTest, ShortSettingsFileFillsOnlyItsBytesWithoutTheNotFoundMessage)
     settings::TMYSETTINGS rec = settings::defaultSettings();
     rec.setting_comPortNumber = 7;
     rec.setting_KP = 11;
-    rec.setting_resetOnIndex = 1;  // word 24, the last of the first 100 bytes
+    rec.setting_resetOnIndex = 1; // word 24, the last of the first 100 bytes
     writeBytes(work.file(QStringLiteral("qvnsettings.dat")), settings::recordFileBytes(rec).substr(0, 100));
 
     TForm1& f = start();
@@ -197,8 +196,7 @@ TEST_F(StartupTest, CloseWritesTheSettingsFileWithThePanel)
     EXPECT_EQ(word(bytes, 1), 57600);
     EXPECT_EQ(word(bytes, 12), -500);
     EXPECT_EQ(word(bytes, 14), 2500);
-    for (int i = 49; i < 60; ++i)
-        EXPECT_EQ(word(bytes, i), 0) << i;
+    for (int i = 49; i < 60; ++i) EXPECT_EQ(word(bytes, i), 0) << i;
 }
 
 TEST_F(StartupTest, SettingsWrittenAtCloseAreReadAtTheNextStart)
@@ -221,7 +219,7 @@ TEST_F(StartupTest, SettingsWrittenAtCloseAreReadAtTheNextStart)
 TEST_F(StartupTest, CloseWithATextThatDoesNotConvertStaysOpenAndWritesNothing)
 {
     TForm1& f = start();
-    f.isPortOpen = true;  // no real port: closing it does nothing
+    f.isPortOpen = true; // no real port: closing it does nothing
     f.EditGraphSpeed->setText(QString());
     f.EditKP->setText(QStringLiteral("abc"));
     platform.messages.clear();
@@ -267,10 +265,10 @@ TEST_F(StartupTest, CloseWhileConnectedReleasesTheControllerAtTheStartUpAddress)
     f.isConnected = true;
     f.Timer1.start();
     platform.sleeps.clear();
-    std::string received;  // the device reads while the program pauses
+    std::string received; // the device reads while the program pauses
     platform.onSleep = [&](long long) { received += device.readAll(); };
 
-    EXPECT_TRUE(f.close());  // the close box
+    EXPECT_TRUE(f.close()); // the close box
     EXPECT_EQ(received, ":A&N#:A&F#:A&Z#");
     EXPECT_EQ(platform.sleeps, (std::vector<int>{150, 150, 150}));
     EXPECT_FALSE(f.isConnected);

@@ -70,17 +70,19 @@ TEST(GraphScales, PixelsPerUnitOfEachAxis)
     EXPECT_DOUBLE_EQ(*s.position, 0.015);
     EXPECT_DOUBLE_EQ(*s.speed, 0.06 * 400 / 150);
     EXPECT_DOUBLE_EQ(s.time, 30 / 40.0 * 1.05);
-    EXPECT_DOUBLE_EQ(*graphScales(-300, -100, 40, 150).position, 0.6);  // magnitudes
+    EXPECT_DOUBLE_EQ(*graphScales(-300, -100, 40, 150).position, 0.6); // magnitudes
 
     const struct {
         std::optional<double> G, F, S;
         bool position, speed;
         double time;
     } undefined[] = {
-        {0, 3000, 40, false, true, 0.7875},  {12000, 0, 40, true, false, 0.7875},
+        {0, 3000, 40, false, true, 0.7875},
+        {12000, 0, 40, true, false, 0.7875},
         {std::nullopt, std::nullopt, std::nullopt, false, false, 0},
-        {12000, 3000, 0, true, true, 0},   {12000, 3000, -40, true, true, 0},
-        {1e-320, 3000, 1e-320, false, true, 0},  // 180 / G and 30 / S overflow
+        {12000, 3000, 0, true, true, 0},
+        {12000, 3000, -40, true, true, 0},
+        {1e-320, 3000, 1e-320, false, true, 0}, // 180 / G and 30 / S overflow
     };
     for (const auto& c : undefined) {
         const auto s2 = graphScales(c.G, c.F, c.S, 150);
@@ -121,7 +123,7 @@ TEST(GraphPlan, CaptionsFollowTheKindTheTrackingStateAndTheMotor)
         TANALYZETEST kind;
         bool tracking;
         int motor;
-        std::vector<bool> shown;  // doing, accel, fin, sid, offset, pi
+        std::vector<bool> shown; // doing, accel, fin, sid, offset, pi
     } cases[] = {
         {anaStep, false, 0, {true, true, false, false, false, true}},
         {anaGoto, false, 1, {true, true, true, false, false, false}},
@@ -154,7 +156,7 @@ TEST(GraphPlan, FixedFrameDrawsLevelTargetsAndAFullMoveOnTheUpperOne)
         EXPECT_TRUE(has(g, op)) << op.text;
     const auto red = ofColour(g, Kind::Line, clRed);
     ASSERT_FALSE(red.empty());
-    EXPECT_EQ(red.back().y2, 60);  // 180 pixels above the axis
+    EXPECT_EQ(red.back().y2, 60); // 180 pixels above the axis
     EXPECT_TRUE(ofColour(g, Kind::Line, clBlue).empty());
     EXPECT_FALSE(g.stats);
 
@@ -168,13 +170,12 @@ TEST(GraphPlan, SiderealFrameRisesWithTheSkyAndShowsTheErrorBand)
     r.samples(30, 40, 40);
     const Graph g = r.plan();
     // L = round(0.6 × 40 × 17 / 1.05) = 389: the upper target leaves at the top.
-    for (const DrawOp& op : {line(21, 420, 530, 31, clGray), line(21, 60, 530, -329, clGray),
-                             text(534, -337, clGray, "TARGET"), text(534, 23, clGray, "TARGET"),
-                             text(25, 6, clGray, "WEST direction"), text(25, 460, clGray, "EAST direction"),
-                             text(140, 440, clBlack, "REF. SYSTEM: SIDEREAL;    DC SERVO MOTOR"),
-                             line(21, 200, 530, 200, clAqua), line(21, 280, 530, 280, clAqua),
-                             text(160, 460, clBlue, "TRACK ERR. curve"), text(5, 194, clBlue, "1\""),
-                             text(5, 274, clBlue, "1\"")})
+    for (const DrawOp& op :
+         {line(21, 420, 530, 31, clGray), line(21, 60, 530, -329, clGray), text(534, -337, clGray, "TARGET"),
+          text(534, 23, clGray, "TARGET"), text(25, 6, clGray, "WEST direction"),
+          text(25, 460, clGray, "EAST direction"), text(140, 440, clBlack, "REF. SYSTEM: SIDEREAL;    DC SERVO MOTOR"),
+          line(21, 200, 530, 200, clAqua), line(21, 280, 530, 280, clAqua), text(160, 460, clBlue, "TRACK ERR. curve"),
+          text(5, 194, clBlue, "1\""), text(5, 274, clBlue, "1\"")})
         EXPECT_TRUE(has(g, op)) << op.text << " " << op.y1;
     EXPECT_FALSE(ofColour(g, Kind::Line, clBlue).empty());
 
@@ -201,15 +202,15 @@ TEST(GraphPlan, CurvesRunFromTheOriginToTheFirstSamplePastTheLimit)
     const auto green = ofColour(g, Kind::Line, clGreen);
     const auto red = ofColour(g, Kind::Line, clRed);
     const auto blue = ofColour(g, Kind::Line, clBlue);
-    ASSERT_EQ(green.size(), 12u);  // segments 5-6 ... 16-17
+    ASSERT_EQ(green.size(), 12u); // segments 5-6 ... 16-17
     ASSERT_EQ(red.size(), 12u);
     ASSERT_EQ(blue.size(), 12u);
     // t(6) = round(40 × 0.7875) = 32 (31.5 to even); the speed of sample 5
     // comes from the baseline sample 4: 3 steps × 4.8 = 14.4.
     EXPECT_EQ(green[0], line(20, 226, 52, 226, clGreen));
     EXPECT_EQ(red[0], line(20, 240, 52, 238, clRed));   // 3 steps × 0.6 = 1.8
-    EXPECT_EQ(blue[0], line(20, 252, 52, 200, clBlue));  // -12.5 to even -12, 40.4
-    EXPECT_EQ(red.back().x2, 20 + 378);                  // t(17) = 480 × 0.7875
+    EXPECT_EQ(blue[0], line(20, 252, 52, 200, clBlue)); // -12.5 to even -12, 40.4
+    EXPECT_EQ(red.back().x2, 20 + 378);                 // t(17) = 480 × 0.7875
 
     // A run cut at its last buffered sample never reached the limit: the
     // curves stop there, whatever the buffers hold beyond.
@@ -229,7 +230,7 @@ TEST(GraphPlan, StatisticsWindowAndBlock)
     for (int i = 0; i <= 320; ++i) r.err[i] = 40 * ((i % 2) ? 0.5 : -0.5);
     const Graph g = r.plan();
     ASSERT_TRUE(g.stats);
-    EXPECT_EQ(g.stats->n, 150);  // t = 171, 173, ..., 469
+    EXPECT_EQ(g.stats->n, 150); // t = 171, 173, ..., 469
     EXPECT_EQ(g.trackErr.size(), 150u);
     const std::vector<DrawOp> blueText = ofColour(g, Kind::Text, clBlue);
     std::vector<std::string> block;
@@ -246,10 +247,10 @@ TEST(GraphPlan, StatisticsWindowAndBlock)
     };
     EXPECT_EQ(block, expected);
 
-    r.in.offsetTrackSpeed = 1;  // no statistics with an offset speed
+    r.in.offsetTrackSpeed = 1; // no statistics with an offset speed
     EXPECT_FALSE(r.plan().stats);
     r.in.offsetTrackSpeed = 0;
-    r.in.refSyst = 2;  // a sidereal frame, but not the reference system 1
+    r.in.refSyst = 2; // a sidereal frame, but not the reference system 1
     EXPECT_FALSE(r.plan().stats);
 }
 
@@ -261,7 +262,7 @@ TEST(TrackingStats, SentinelsMeanAndPopulationDeviation)
     } cases[] = {
         {{1, -2, 3}, 2.0 / 3, 3, -2, std::sqrt(114.0 / 27)},
         {{12, 12, 12}, 12, 12, 10, 0},      // the minimum stays at +10: peak to peak 2
-        {{-12, -11}, -11.5, -10, -12, 0.5},  // the maximum stays at -10
+        {{-12, -11}, -11.5, -10, -12, 0.5}, // the maximum stays at -10
         {{0.25}, 0.25, 0.25, 0.25, 0},
     };
     for (const auto& c : cases) {
@@ -292,7 +293,7 @@ TEST(GraphPlan, WhatCannotBeComputedIsLeftOutNeverDrawnAsNanOrInf)
     const struct {
         const char* name;
         std::optional<double> G, F, S;
-        double runSidSpeed;  // test_sidspeed of the sampler
+        double runSidSpeed; // test_sidspeed of the sampler
         bool red, green;
     } cases[] = {
         {"graph step zero", 0, 100, 40, 40, false, true},
@@ -311,7 +312,7 @@ TEST(GraphPlan, WhatCannotBeComputedIsLeftOutNeverDrawnAsNanOrInf)
         r.samples(18, 40, c.runSidSpeed);
         for (int i = 0; i <= 18; ++i) {
             r.pos[i] = i * 7.0;
-            r.err[i] = c.runSidSpeed == 0 ? INFINITY : 3.0;  // the sampler divides by the speed
+            r.err[i] = c.runSidSpeed == 0 ? INFINITY : 3.0; // the sampler divides by the speed
         }
         const Graph g = r.plan();
         EXPECT_EQ(!ofColour(g, Kind::Line, clRed).empty(), c.red);
@@ -337,7 +338,7 @@ TEST(GraphPlan, HugeValuesAreCutToTheirVisiblePart)
 {
     TestCurve r(anaStep, 0, 40, 12000, 3000);
     r.samples(18, 40, 40);
-    r.pos[10] = 1e12;  // a runaway position reading
+    r.pos[10] = 1e12; // a runaway position reading
     const Graph g = r.plan();
     const auto red = ofColour(g, Kind::Line, clRed);
     ASSERT_EQ(red.size(), 12u);

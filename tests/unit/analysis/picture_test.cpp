@@ -39,8 +39,8 @@ TEST(PictureTarget, ExtensionsInAnyCaseChooseTheFormatOthersGetTheFilters)
         {"/p/graph.gif", 1, "/p/graph.gif.jpg", PictureFormat::Jpeg},
         {"/p/graph.gif", 2, "/p/graph.gif.bmp", PictureFormat::Bmp},
         {"/p/graph.gif", 3, "/p/graph.gif.png", PictureFormat::Png},
-        {"/p/graph", 7, "/p/graph.png", PictureFormat::Png},  // any other entry: PNG
-        {".png", 1, ".png.jpg", PictureFormat::Jpeg},          // not longer than four characters
+        {"/p/graph", 7, "/p/graph.png", PictureFormat::Png}, // any other entry: PNG
+        {".png", 1, ".png.jpg", PictureFormat::Jpeg},        // not longer than four characters
         {"x.jpeg", 3, "x.jpeg", PictureFormat::Jpeg},
         {"jpeg", 2, "jpeg.bmp", PictureFormat::Bmp},
     };
@@ -85,8 +85,8 @@ RgbImage decodeBmp(const std::string& b)
     RgbImage img;
     img.width = int(u32(18));
     img.height = int(u32(22));
-    EXPECT_EQ(std::uint8_t(b[28]), 24);  // bits per pixel
-    EXPECT_EQ(u32(30), 0u);              // BI_RGB: uncompressed
+    EXPECT_EQ(std::uint8_t(b[28]), 24); // bits per pixel
+    EXPECT_EQ(u32(30), 0u);             // BI_RGB: uncompressed
     const std::size_t off = u32(10);
     const std::size_t row = (std::size_t(img.width) * 3 + 3) & ~std::size_t(3);
     EXPECT_EQ(b.size(), off + row * std::size_t(img.height));
@@ -181,7 +181,7 @@ TEST_F(PictureFiles, EachFormatDecodesToThePicture)
     const struct {
         const char* name;
         std::string magic;
-        int tolerance;  // JPEG is lossy
+        int tolerance; // JPEG is lossy
     } cases[] = {
         {"graph.bmp", "BM", 0},
         {"graph.PNG", "\x89PNG\r\n\x1a\n", 0},

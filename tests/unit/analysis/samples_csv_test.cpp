@@ -71,8 +71,8 @@ TEST(SamplesCsv, OneRowPerDrawnSampleWithTheSamplesValues)
     const FinishedRun run = trackingRun(171);
     const auto rows = parseCsv(samplesCsv(run));
     ASSERT_FALSE(rows.empty());
-    EXPECT_EQ(rows[0], (std::vector<std::string>{"seconds", "sidereal_count", "position", "error_arcsec",
-                                                  "in_statistics"}));
+    EXPECT_EQ(rows[0],
+              (std::vector<std::string>{"seconds", "sidereal_count", "position", "error_arcsec", "in_statistics"}));
     const std::vector<CurveSample> drawn = curveSamples(run.sid, run.err, 171, run.origins, run.timeScale);
     ASSERT_EQ(rows.size(), drawn.size() + 1);
     EXPECT_EQ(drawn.front().index, 5);
@@ -82,10 +82,10 @@ TEST(SamplesCsv, OneRowPerDrawnSampleWithTheSamplesValues)
     for (std::size_t r = 1; r < rows.size(); ++r) {
         const std::size_t i = std::size_t(drawn[r - 1].index);
         ASSERT_EQ(rows[r].size(), 5u) << r;
-        EXPECT_EQ(number(rows[r][0]), (run.sid[i] - 20) / 40) << r;  // seconds since the origin
+        EXPECT_EQ(number(rows[r][0]), (run.sid[i] - 20) / 40) << r; // seconds since the origin
         EXPECT_EQ(number(rows[r][1]), run.sid[i]) << r;
         EXPECT_EQ(number(rows[r][2]), run.pos[i]) << r;
-        EXPECT_EQ(number(rows[r][3]), run.err[i] / 40) << r;     // arcseconds, exactly
+        EXPECT_EQ(number(rows[r][3]), run.err[i] / 40) << r; // arcseconds, exactly
         ASSERT_TRUE(rows[r][4] == "0" || rows[r][4] == "1") << r;
         if (rows[r][4] == "1") statsErrors.push_back(number(rows[r][3]));
     }
@@ -98,12 +98,12 @@ TEST(SamplesCsv, OneRowPerDrawnSampleWithTheSamplesValues)
 TEST(SamplesCsv, ErrorAndStatisticsColumnsOnlyWhereTheRunHasThem)
 {
     FinishedRun step = trackingRun(176);
-    step.errorColumn = false;  // a step test, or the fixed system
+    step.errorColumn = false; // a step test, or the fixed system
     step.statistics = false;
     FinishedRun offset = trackingRun(176);
-    offset.statistics = false;  // tracking with an offset speed: no statistics drawn
+    offset.statistics = false; // tracking with an offset speed: no statistics drawn
     FinishedRun noSpeed = trackingRun(20);
-    noSpeed.sidSpeed = 0;       // errors and seconds undefined
+    noSpeed.sidSpeed = 0; // errors and seconds undefined
     for (double& e : noSpeed.err) e = INFINITY;
     noSpeed.timeScale = 0;
 
@@ -130,8 +130,9 @@ TEST(SamplesCsv, NumbersAreShortestExactAndLocaleFree)
         double v;
         const char* text;
     };
-    const Row rows[] = {{0, "0"}, {-0.0, "0"}, {1200, "1200"}, {-2147483648.0, "-2147483648"}, {0.1, "0.1"},
-                        {-0.375, "-0.375"}, {1e-7, "1e-07"}, {NAN, ""}, {INFINITY, ""}};
+    const Row rows[] = {{0, "0"},      {-0.0, "0"},        {1200, "1200"},  {-2147483648.0, "-2147483648"},
+                        {0.1, "0.1"},  {-0.375, "-0.375"}, {1e-7, "1e-07"}, {NAN, ""},
+                        {INFINITY, ""}};
     for (const Row& r : rows) EXPECT_EQ(csvNumber(r.v), r.text) << r.v;
 }
 

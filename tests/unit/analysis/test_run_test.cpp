@@ -20,10 +20,9 @@ TEST(TrackingMove, DerivedFromTheSiderealSpeedRoundedHalfToEven)
         double target;
         const char* accel;
     } cases[] = {
-        {40, "100", "300", 300, "4000"},
-        {40.1, "100", "301", 300.75, "4010"},  // 100.25 and 300.75
-        {0.2, "0", "2", 1.5, "20"},            // 0.5 to even 0, 1.5 to even 2
-        {0.6, "2", "4", 4.5, "60"},            // 1.5 to 2, 4.5 to 4
+        {40, "100", "300", 300, "4000"}, {40.1, "100", "301", 300.75, "4010"}, // 100.25 and 300.75
+        {0.2, "0", "2", 1.5, "20"},                                            // 0.5 to even 0, 1.5 to even 2
+        {0.6, "2", "4", 4.5, "60"},                                            // 1.5 to 2, 4.5 to 4
         {-4, "-10", "-30", -30, "-400"},
     };
     for (const auto& c : cases) {
@@ -54,8 +53,8 @@ TEST(TrackingMove, AllowedOnlyWhenTrackingInTheSiderealSystemWithoutOffset)
     EXPECT_FALSE(analysis::trackingTestAllowed(0, true, 0));
     EXPECT_FALSE(analysis::trackingTestAllowed(1, false, 0));
     EXPECT_FALSE(analysis::trackingTestAllowed(1, true, -500));
-    EXPECT_EQ(analysis::kTrackingTestRefused,
-              "Motor must be tracking in sidereal ref. system \r\nand offset track speed must be zero\r\nto do the track test");
+    EXPECT_EQ(analysis::kTrackingTestRefused, "Motor must be tracking in sidereal ref. system \r\nand offset track "
+                                              "speed must be zero\r\nto do the track test");
 }
 
 Sample sample(int index, double sid, double pos, RunOrigins origins = {}, TANALYZETEST kind = anaStep)
@@ -111,12 +110,12 @@ TEST(SampleStep, ProgressAndErrorFromTheOriginsInForce)
         const char* percent;
         double error;
     } cases[] = {
-        {10, 540, 0, run, "52 %", 0},            // 340 × 105 / 680 = 52.5, to even
-        {12, 542, 0, run, "53 %", 0},            // 52.8
-        {40, 880, 0, run, "105 %", 0},           // the end of the run's 17 s
-        {2, 40, 0, {1000, 50, 1680}, "-148 %", 0},  // a second run before its origins: -148.2
-        {1, 3, 0, {}, "0 %", 0},                 // the first run: zero origins
-        {9, 1010, 1000, run, "125 %", -150},     // error (1000 - 1010 + 0) × 600 / 40
+        {10, 540, 0, run, "52 %", 0},              // 340 × 105 / 680 = 52.5, to even
+        {12, 542, 0, run, "53 %", 0},              // 52.8
+        {40, 880, 0, run, "105 %", 0},             // the end of the run's 17 s
+        {2, 40, 0, {1000, 50, 1680}, "-148 %", 0}, // a second run before its origins: -148.2
+        {1, 3, 0, {}, "0 %", 0},                   // the first run: zero origins
+        {9, 1010, 1000, run, "125 %", -150},       // error (1000 - 1010 + 0) × 600 / 40
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.index);
@@ -134,15 +133,15 @@ TEST(SampleStep, ProgressAndErrorFromTheOriginsInForce)
 
 TEST(SampleStep, EndsAfterIndexSixOnTheFirstSamplePastTheLimitOrAtTheLastBufferEntry)
 {
-    const RunOrigins run{200, 30, 880};  // limit 680: the count restarted at zero
+    const RunOrigins run{200, 30, 880}; // limit 680: the count restarted at zero
     const struct {
         int index;
         double sid;
         bool ends;
     } cases[] = {
-        {7, 681, true},   {7, 680, false},  // strictly past
-        {6, 5000, false}, {2, 5000, false}, // never before index 7
-        {100, 400, false}, {598, 400, false}, {599, 400, true},  // the buffers' end
+        {7, 681, true},    {7, 680, false},                     // strictly past
+        {6, 5000, false},  {2, 5000, false},                    // never before index 7
+        {100, 400, false}, {598, 400, false}, {599, 400, true}, // the buffers' end
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.index);
@@ -157,7 +156,7 @@ TEST(SampleStep, NoSiderealSpeedGivesNoProgressButTheRunStillEnds)
     Sample s = sample(5, 100, 0);
     s.sidSpeed = 0;
     auto r = sampleStep(s);
-    EXPECT_FALSE(r.percent);  // not "nan %" or "inf %"
+    EXPECT_FALSE(r.percent); // not "nan %" or "inf %"
     EXPECT_FALSE(std::isfinite(r.error));
     s.index = 7;
     s.sidTime = 101;

@@ -14,12 +14,21 @@ using calc::Outcome;
 using Labels = std::vector<std::pair<int, std::string>>;
 
 // Inputs of the form as a new settings file has them.
-calc::DcInputs dcDefaults() { return {.teethNum = 360, .teethAdv = 1, .reductor = 30, .gears = 5, .counts = 64, .rpm = 350}; }
+calc::DcInputs dcDefaults()
+{
+    return {.teethNum = 360, .teethAdv = 1, .reductor = 30, .gears = 5, .counts = 64, .rpm = 350};
+}
 
 calc::StepperInputs stepperDefaults()
 {
-    return {.teethNum = 144, .teethAdv = 1, .reductor = 120, .gears = 1, .fullSteps = 48, .microSteps = 16,
-            .maxSpeed = 12000, .maxSpeedText = "12000"};
+    return {.teethNum = 144,
+            .teethAdv = 1,
+            .reductor = 120,
+            .gears = 1,
+            .fullSteps = 48,
+            .microSteps = 16,
+            .maxSpeed = 12000,
+            .maxSpeedText = "12000"};
 }
 
 calc::FocuserInputs focuserDefaults() { return {.turns = 10, .reductor = 48, .gears = 2, .counts = 50}; }
@@ -27,16 +36,14 @@ calc::FocuserInputs focuserDefaults() { return {.turns = 10, .reductor = 48, .ge
 std::vector<int> labelNumbers(const Outcome& out)
 {
     std::vector<int> numbers;
-    for (const auto& label : out.labels)
-        numbers.push_back(label.first);
+    for (const auto& label : out.labels) numbers.push_back(label.first);
     return numbers;
 }
 
 std::string labelText(const Outcome& out, int number)
 {
     for (const auto& label : out.labels)
-        if (label.first == number)
-            return label.second;
+        if (label.first == number) return label.second;
     ADD_FAILURE() << "label " << number << " not written";
     return {};
 }
@@ -50,37 +57,43 @@ TEST(Calculators, DefaultInputsGiveTheKnownFiguresInEitherLocale)
         Labels expected;
     };
     const Case cases[] = {
-        {"dc point", [] { return calc::calculateDc(dcDefaults(), '.'); },
+        {"dc point",
+         [] { return calc::calculateDc(dcDefaults(), '.'); },
          {{1, "Full speed of the motor rotor at nominal voltage = 10500 RPM  or  175 revolutions/sec."},
           {2, "Full quadrature encoder speed at nominal voltage = 11200.000 counts/sec."},
           {3, "Calculated sidereal tracking speed with given data = 40.1095 counts/sec."},
           {4, "One quadrature encoder count = 0.374 arcsec"},
           {6, "Slew speed for 1 degree/sec = 9600.000 counts/sec"},
           {5, "Suggested maximum slew or goto speed = 8960.000 counts/sec  or  0.933 degree/sec"}}},
-        {"dc comma", [] { return calc::calculateDc(dcDefaults(), ','); },
+        {"dc comma",
+         [] { return calc::calculateDc(dcDefaults(), ','); },
          {{1, "Full speed of the motor rotor at nominal voltage = 10500 RPM  or  175 revolutions/sec."},
           {2, "Full quadrature encoder speed at nominal voltage = 11200,000 counts/sec."},
           {3, "Calculated sidereal tracking speed with given data = 40,1095 counts/sec."},
           {4, "One quadrature encoder count = 0,374 arcsec"},
           {6, "Slew speed for 1 degree/sec = 9600,000 counts/sec"},
           {5, "Suggested maximum slew or goto speed = 8960,000 counts/sec  or  0,933 degree/sec"}}},
-        {"stepper point", [] { return calc::calculateStepper(stepperDefaults(), '.'); },
+        {"stepper point",
+         [] { return calc::calculateStepper(stepperDefaults(), '.'); },
          {{1, "This motor outputs 768 microsteps / revolution of the motor rotor"},
           {2, "Calculated sidereal tracking speed with given data = 154.0205 microsteps/sec."},
           {3, "One microstep count = 0.097 arcsec"},
           {4, "Realistic motor resolution = 0.390 arcsec"},
           {6, "Slew speed for 1 degree/sec = 36864.0000 microsteps/sec"},
           {5, "Maximum slew or goto speed = 12000 microsteps/sec  or  0.3255 degree/sec"}}},
-        {"stepper comma", [] { return calc::calculateStepper(stepperDefaults(), ','); },
+        {"stepper comma",
+         [] { return calc::calculateStepper(stepperDefaults(), ','); },
          {{1, "This motor outputs 768 microsteps / revolution of the motor rotor"},
           {2, "Calculated sidereal tracking speed with given data = 154,0205 microsteps/sec."},
           {3, "One microstep count = 0,097 arcsec"},
           {4, "Realistic motor resolution = 0,390 arcsec"},
           {6, "Slew speed for 1 degree/sec = 36864,0000 microsteps/sec"},
           {5, "Maximum slew or goto speed = 12000 microsteps/sec  or  0,3255 degree/sec"}}},
-        {"focuser point", [] { return calc::calculateFocuser(focuserDefaults(), '.'); },
+        {"focuser point",
+         [] { return calc::calculateFocuser(focuserDefaults(), '.'); },
          {{1, "Number of counts to move the focuser 1 mm  =  4800.0000  q.e. counts  or  microsteps"}}},
-        {"focuser comma", [] { return calc::calculateFocuser(focuserDefaults(), ','); },
+        {"focuser comma",
+         [] { return calc::calculateFocuser(focuserDefaults(), ','); },
          {{1, "Number of counts to move the focuser 1 mm  =  4800,0000  q.e. counts  or  microsteps"}}},
     };
     for (const auto& c : cases) {
@@ -98,9 +111,9 @@ TEST(Calculators, DcMotorSpeedsRoundHalfToEven)
         const char* label1;
     };
     const Case cases[] = {
-        {35, 30, "Full speed of the motor rotor at nominal voltage = 1050 RPM  or  18 revolutions/sec."},  // 17.5
-        {33, 30, "Full speed of the motor rotor at nominal voltage = 990 RPM  or  16 revolutions/sec."},   // 16.5
-        {0.5, 1, "Full speed of the motor rotor at nominal voltage = 0 RPM  or  0 revolutions/sec."},      // 0.5 RPM
+        {35, 30, "Full speed of the motor rotor at nominal voltage = 1050 RPM  or  18 revolutions/sec."}, // 17.5
+        {33, 30, "Full speed of the motor rotor at nominal voltage = 990 RPM  or  16 revolutions/sec."},  // 16.5
+        {0.5, 1, "Full speed of the motor rotor at nominal voltage = 0 RPM  or  0 revolutions/sec."},     // 0.5 RPM
         {1.5, 1, "Full speed of the motor rotor at nominal voltage = 2 RPM  or  0 revolutions/sec."},
         {-35, 30, "Full speed of the motor rotor at nominal voltage = -1050 RPM  or  -18 revolutions/sec."},
     };
@@ -147,34 +160,83 @@ TEST(Calculators, FaultStopsAtItsStepKeepingEarlierLabels)
     };
     const Case cases[] = {
         {"dc worm advance zero", dc([](calc::DcInputs& in) { in.teethAdv = 0; }), {1, 2}, Fault::DivisionByZero},
-        {"dc zero teeth over zero advance", dc([](calc::DcInputs& in) { in.teethNum = 0; in.teethAdv = 0; }), {1, 2},
+        {"dc zero teeth over zero advance",
+         dc([](calc::DcInputs& in) {
+             in.teethNum = 0;
+             in.teethAdv = 0;
+         }),
+         {1, 2},
          Fault::InvalidOperation},
         {"dc zero counts", dc([](calc::DcInputs& in) { in.counts = 0; }), {1, 2, 3}, Fault::DivisionByZero},
         {"dc zero gear ratio", dc([](calc::DcInputs& in) { in.gears = 0; }), {1, 2, 3}, Fault::DivisionByZero},
-        {"dc motor speed overflows", dc([](calc::DcInputs& in) { in.rpm = 1e200; in.reductor = 1e200; }), {},
+        {"dc motor speed overflows",
+         dc([](calc::DcInputs& in) {
+             in.rpm = 1e200;
+             in.reductor = 1e200;
+         }),
+         {},
          Fault::Overflow},
-        {"dc encoder speed overflows", dc([](calc::DcInputs& in) { in.rpm = 1e9; in.reductor = 60; in.counts = 1e300; }),
-         {1}, Fault::Overflow},
-        {"dc axis ratio overflows", dc([](calc::DcInputs& in) { in.teethNum = 1e300; in.gears = 1e10; }), {1, 2},
+        {"dc encoder speed overflows",
+         dc([](calc::DcInputs& in) {
+             in.rpm = 1e9;
+             in.reductor = 60;
+             in.counts = 1e300;
+         }),
+         {1},
+         Fault::Overflow},
+        {"dc axis ratio overflows",
+         dc([](calc::DcInputs& in) {
+             in.teethNum = 1e300;
+             in.gears = 1e10;
+         }),
+         {1, 2},
          Fault::Overflow},
         {"dc count angle overflows", dc([](calc::DcInputs& in) { in.teethNum = 1e-308; }), {1, 2, 3}, Fault::Overflow},
-        {"stepper worm advance zero", stepper([](calc::StepperInputs& in) { in.teethAdv = 0; }), {},
+        {"stepper worm advance zero",
+         stepper([](calc::StepperInputs& in) { in.teethAdv = 0; }),
+         {},
          Fault::DivisionByZero},
         {"stepper zero teeth over zero advance",
-         stepper([](calc::StepperInputs& in) { in.teethNum = 0; in.teethAdv = 0; }), {}, Fault::InvalidOperation},
-        {"stepper zero full steps", stepper([](calc::StepperInputs& in) { in.fullSteps = 0; }), {1, 2},
+         stepper([](calc::StepperInputs& in) {
+             in.teethNum = 0;
+             in.teethAdv = 0;
+         }),
+         {},
+         Fault::InvalidOperation},
+        {"stepper zero full steps",
+         stepper([](calc::StepperInputs& in) { in.fullSteps = 0; }),
+         {1, 2},
          Fault::DivisionByZero},
-        {"stepper zero reductor", stepper([](calc::StepperInputs& in) { in.reductor = 0; }), {1, 2},
+        {"stepper zero reductor",
+         stepper([](calc::StepperInputs& in) { in.reductor = 0; }),
+         {1, 2},
          Fault::DivisionByZero},
-        {"stepper negative microsteps", stepper([](calc::StepperInputs& in) { in.microSteps = -16; }), {1, 2, 3},
+        {"stepper negative microsteps",
+         stepper([](calc::StepperInputs& in) { in.microSteps = -16; }),
+         {1, 2, 3},
          Fault::InvalidOperation},
         {"stepper microsteps overflow",
-         stepper([](calc::StepperInputs& in) { in.microSteps = 1e200; in.fullSteps = 1e200; }), {}, Fault::Overflow},
+         stepper([](calc::StepperInputs& in) {
+             in.microSteps = 1e200;
+             in.fullSteps = 1e200;
+         }),
+         {},
+         Fault::Overflow},
         {"stepper degrees at maximum speed overflow",
-         stepper([](calc::StepperInputs& in) { in.teethNum = 1e-300; in.maxSpeed = 1e20; in.maxSpeedText = "1e20"; }),
-         {1, 2, 3, 4, 6}, Fault::Overflow},
-        {"focuser product overflows", focuser([](calc::FocuserInputs& in) { in.turns = 1e200; in.counts = 1e200; }),
-         {}, Fault::Overflow},
+         stepper([](calc::StepperInputs& in) {
+             in.teethNum = 1e-300;
+             in.maxSpeed = 1e20;
+             in.maxSpeedText = "1e20";
+         }),
+         {1, 2, 3, 4, 6},
+         Fault::Overflow},
+        {"focuser product overflows",
+         focuser([](calc::FocuserInputs& in) {
+             in.turns = 1e200;
+             in.counts = 1e200;
+         }),
+         {},
+         Fault::Overflow},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -279,12 +341,12 @@ TEST(Calculators, FocuserZeroFactorGivesZero)
 TEST(Calculators, FractionalAndNegativeInputsCarryThrough)
 {
     calc::FocuserInputs focus = focuserDefaults();
-    focus.gears = -1.5;  // a reversing pulley
+    focus.gears = -1.5; // a reversing pulley
     EXPECT_EQ(labelText(calc::calculateFocuser(focus, ','), 1),
               "Number of counts to move the focuser 1 mm  =  -3600,0000  q.e. counts  or  microsteps");
 
     calc::DcInputs dc = dcDefaults();
-    dc.teethAdv = 2;  // a two-start worm halves the ratio
+    dc.teethAdv = 2; // a two-start worm halves the ratio
     const Outcome out = calc::calculateDc(dc, '.');
     EXPECT_EQ(labelText(out, 3), "Calculated sidereal tracking speed with given data = 20.0548 counts/sec.");
     EXPECT_EQ(labelText(out, 6), "Slew speed for 1 degree/sec = 4800.000 counts/sec");

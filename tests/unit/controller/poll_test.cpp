@@ -13,10 +13,10 @@ TEST(PollTiming, RateTable)
         PollTiming t;
     };
     const Row rows[] = {
-        {0, {483, 100, 150, 250}}, {1, {316, 100, 150, 250}}, {2, {233, 100, 150, 250}},
-        {3, {183, 100, 150, 250}}, {4, {150, 100, 150, 250}}, {5, {126, 75, 120, 220}},
-        {6, {108, 60, 100, 200}},  {7, {83, 43, 85, 175}},    {8, {66, 33, 70, 150}},
-        {9, {50, 30, 60, 120}},    {-1, {150, 100, 150, 250}}, {10, {150, 100, 150, 250}},
+        {0, {483, 100, 150, 250}},  {1, {316, 100, 150, 250}},    {2, {233, 100, 150, 250}},
+        {3, {183, 100, 150, 250}},  {4, {150, 100, 150, 250}},    {5, {126, 75, 120, 220}},
+        {6, {108, 60, 100, 200}},   {7, {83, 43, 85, 175}},       {8, {66, 33, 70, 150}},
+        {9, {50, 30, 60, 120}},     {-1, {150, 100, 150, 250}},   {10, {150, 100, 150, 250}},
         {-7, {150, 100, 150, 250}}, {1000, {150, 100, 150, 250}},
     };
     for (const Row& r : rows) {
@@ -61,13 +61,13 @@ TEST(StatusReply, PrefixesLineUp)
     auto b = readStatusReply("A1M0x3A2B1C#", 1, 1);
     ASSERT_TRUE(a && b);
     for (const std::string& label : {*a->sidLabel, *a->motLabel, a->coorLabel, *b->motLabel, b->coorLabel})
-        EXPECT_EQ(label.size(), 28u) << label;  // 27-character prefix + one digit
+        EXPECT_EQ(label.size(), 28u) << label; // 27-character prefix + one digit
 }
 
 TEST(StatusReply, NotAReply)
 {
-    for (const char* text : {"RXFX", "A0S012", "P0S01A2B3C#", "?0S01A2B3C#", "OK#",
-                             "A0S01A2B3C", "A0S01123456789012345678901234567890A#"})
+    for (const char* text :
+         {"RXFX", "A0S012", "P0S01A2B3C#", "?0S01A2B3C#", "OK#", "A0S01A2B3C", "A0S01123456789012345678901234567890A#"})
         EXPECT_FALSE(readStatusReply(text, 0, 0)) << text;
 }
 
@@ -101,7 +101,7 @@ TEST(StatusReply, HeaderCases)
         {"A1Q01A2B3C#", "Status: UNKNOWN", "Motor Type: STEPPER", 1},
         {"A7E01A2B3C#", "Status: ERROR HALT", "Motor Type: STEPPER", 7},
         {"A0g01A2B3C#", "Status: GUIDING -", "Motor Type: DC with encoder", 0},
-        {"AzX01A2B3C#", "Status: RELEASED and FREE", "Motor Type: STEPPER", 1},  // no digit
+        {"AzX01A2B3C#", "Status: RELEASED and FREE", "Motor Type: STEPPER", 1}, // no digit
         {"A0u01A2B3C#", "Status: SENSOR BELOW TRESHOLD", "Motor Type: DC with encoder", 0},
     };
     for (const Case& c : cases) {
@@ -113,7 +113,11 @@ TEST(StatusReply, HeaderCases)
     }
     EXPECT_TRUE(readStatusReply("A7E01A2B3C#", 0, 0)->errorHalt);
     // Internal-state codes above 127 read as 128..255.
-    EXPECT_EQ(readStatusReply("A0S\xC8" "1A2B3C#", 0, 0)->internalState, "Internal State: (200)");
+    EXPECT_EQ(readStatusReply("A0S\xC8"
+                              "1A2B3C#",
+                              0, 0)
+                  ->internalState,
+              "Internal State: (200)");
 }
 
 TEST(StatusReply, DifferenceWrapsOnOverflow)
@@ -137,24 +141,24 @@ TEST(StrictReply, OnlyTheControllersWellFormedRepliesCount)
     };
     const Row rows[] = {
         {"A0T011200A1150B512C#", V::Accepted, 1200, 1150},
-        {"A1X0-1A-7B0C#", V::Accepted, 1, -7},           // a stepper, index "-", a negative field
+        {"A1X0-1A-7B0C#", V::Accepted, 1, -7}, // a stepper, index "-", a negative field
         {"A0E01-2147483648A2147483647B0C#", V::Accepted, INT32_MIN, INT32_MAX},
-        {"A0T011200A1150B#", V::Accepted, 1200, 1150},    // third field empty but present
+        {"A0T011200A1150B#", V::Accepted, 1200, 1150}, // third field empty but present
         {"RXFX", V::NoReply, 0, 0},
         {"", V::NoReply, 0, 0},
-        {"A0T01200#", V::BadFields, 0, 0},                // one field
-        {"A0T01", V::NoReply, 0, 0},                      // too short for a status reply
-        {"B0T011200A1150B512C#", V::WrongAddress, 0, 0},  // another controller
+        {"A0T01200#", V::BadFields, 0, 0},               // one field
+        {"A0T01", V::NoReply, 0, 0},                     // too short for a status reply
+        {"B0T011200A1150B512C#", V::WrongAddress, 0, 0}, // another controller
         {"@0T011200A1150B512C#", V::WrongAddress, 0, 0},
-        {"A0Q011200A1150B512C#", V::UnknownState, 0, 0},  // "Q" is in no table
+        {"A0Q011200A1150B512C#", V::UnknownState, 0, 0}, // "Q" is in no table
         {"A0t011200A1150B512C#", V::UnknownState, 0, 0},
-        {"A0T011200A1150#", V::BadFields, 0, 0},          // two fields only
+        {"A0T011200A1150#", V::BadFields, 0, 0}, // two fields only
         {"A0T0112x0A1150B512C#", V::BadFields, 0, 0},
-        {"A0T01x200A1150B512C#", V::BadFields, 0, 0},     // hexadecimal for the edits, garbled here
-        {"A0T01 1200A1150B512C#", V::BadFields, 0, 0},    // a space
+        {"A0T01x200A1150B512C#", V::BadFields, 0, 0},  // hexadecimal for the edits, garbled here
+        {"A0T01 1200A1150B512C#", V::BadFields, 0, 0}, // a space
         {"A0T011200A11+0B512C#", V::BadFields, 0, 0},
-        {"A0T01A1150B512C#", V::BadFields, 0, 0},         // empty first field
-        {"A0T012147483648A0B0C#", V::BadFields, 0, 0},    // past 32 bits
+        {"A0T01A1150B512C#", V::BadFields, 0, 0},      // empty first field
+        {"A0T012147483648A0B0C#", V::BadFields, 0, 0}, // past 32 bits
         {"A0T01-A0B0C#", V::BadFields, 0, 0},
     };
     for (const Row& r : rows) {

@@ -38,13 +38,13 @@ std::optional<std::string> env()
 TEST(ScopedEnv, PutsBackTheValueOrItsAbsence)
 {
     struct Case {
-        const char* before;  // null: unset
+        const char* before; // null: unset
         std::vector<const char*> changes;
     };
     const Case cases[] = {
-        {nullptr, {"x"}},          {nullptr, {nullptr}},      {nullptr, {"x", nullptr, "y"}},
-        {"old", {"x"}},            {"old", {nullptr}},        {"old", {nullptr, "x"}},
-        {"", {"x"}},  // set but empty is not unset
+        {nullptr, {"x"}}, {nullptr, {nullptr}}, {nullptr, {"x", nullptr, "y"}},
+        {"old", {"x"}},   {"old", {nullptr}},   {"old", {nullptr, "x"}},
+        {"", {"x"}}, // set but empty is not unset
     };
     for (const Case& c : cases) {
         if (c.before)
@@ -71,7 +71,7 @@ TEST(RecordWords, AreLittleEndianAndSigned)
     EXPECT_EQ(record_words::word(bytes, 1), 57536);
     EXPECT_EQ(record_words::word(bytes, 2), -500);
     EXPECT_EQ(record_words::word(bytes, 3), INT32_MIN);
-    EXPECT_THROW(record_words::word(bytes, 4), std::out_of_range);  // one byte of it is there
+    EXPECT_THROW(record_words::word(bytes, 4), std::out_of_range); // one byte of it is there
 }
 
 class ChildProcessTest : public ::testing::Test {
@@ -126,7 +126,7 @@ TEST_F(ChildProcessTest, SignalsDeadlinesAndTheEnd)
     ChildProcess stopped("/bin/sleep", {"30"});
     stopped.signal(SIGTERM);
     EXPECT_EQ(stopped.wait(10s), ChildProcess::kSignalled);
-    stopped.signal(SIGTERM);  // ended: nothing to signal, no fault
+    stopped.signal(SIGTERM); // ended: nothing to signal, no fault
 
     ChildProcess late("/bin/sleep", {"30"});
     const pid_t latePid = late.pid();

@@ -24,9 +24,9 @@ TEST(TuneOptions, DefaultsAndEveryOption)
     EXPECT_EQ(d.runs, 1);
     EXPECT_FALSE(d.quiet || d.help);
 
-    const Options o = parseOptions(args({"--port", "COM5", "--baud", "115200", "--address", "15", "--settings",
-                                         "m.qvm", "--kp", "5,7,9", "--ki", "10:40:10", "--runs", "3", "--csv",
-                                         "out.csv", "--write-best", "best.qvm", "--quiet"}));
+    const Options o = parseOptions(
+        args({"--port", "COM5", "--baud", "115200", "--address", "15", "--settings", "m.qvm", "--kp", "5,7,9", "--ki",
+              "10:40:10", "--runs", "3", "--csv", "out.csv", "--write-best", "best.qvm", "--quiet"}));
     EXPECT_EQ(o.port, "COM5");
     EXPECT_EQ(o.baud, "115200");
     EXPECT_EQ(o.address, 15);
@@ -54,10 +54,10 @@ TEST(TuneOptions, Grids)
         {"7", {7}},
         {"0", {0}},
         {"5,7,9", {5, 7, 9}},
-        {"9,5,7", {9, 5, 7}},        // the order given
-        {"7,7,5,7", {7, 5}},         // a value twice is run once
+        {"9,5,7", {9, 5, 7}}, // the order given
+        {"7,7,5,7", {7, 5}},  // a value twice is run once
         {"4:12:2", {4, 6, 8, 10, 12}},
-        {"4:11:2", {4, 6, 8, 10}},   // the last only when reached
+        {"4:11:2", {4, 6, 8, 10}}, // the last only when reached
         {"3:3:1", {3}},
         {"0:2147483647:2147483647", {0, 2147483647}},
         {"2147483647", {2147483647}},
@@ -98,8 +98,7 @@ TEST(TuneOptions, ErrorsAreOneLineNamingTheProblem)
         {{"--port", "COM1", "--kp", "2147483648"}, "--kp: 2147483648 is out of range (0 to 2147483647)"},
         {{"--port", "COM1", "--kp", "99999999999999"}, "--kp: \"99999999999999\" is not a whole number"},
         {{"--port", "COM1", "--kp", "4:12"}, "--kp: a range is FIRST:LAST:STEP, as in 4:12:2 (got \"4:12\")"},
-        {{"--port", "COM1", "--kp", "4:12:2:1"},
-         "--kp: a range is FIRST:LAST:STEP, as in 4:12:2 (got \"4:12:2:1\")"},
+        {{"--port", "COM1", "--kp", "4:12:2:1"}, "--kp: a range is FIRST:LAST:STEP, as in 4:12:2 (got \"4:12:2:1\")"},
         {{"--port", "COM1", "--kp", "4:12:0"}, "--kp: the step of \"4:12:0\" must be a whole number above 0"},
         {{"--port", "COM1", "--kp", "4:12:-2"}, "--kp: the step of \"4:12:-2\" must be a whole number above 0"},
         {{"--port", "COM1", "--kp", "12:4:2"}, "--kp: the range \"12:4:2\" runs backwards"},

@@ -82,10 +82,10 @@ TEST(TrackingRun, RejectedRepliesAreCountedAndNeverSampled)
     feed(noisy, t2, [&](int i) {
         if (i % 40 == 3) {
             noisy.onPoll(readReplyStrictly(bad[(i / 40) % 4], 'A'), t2);
-            noisy.onPoll(readReplyStrictly("RXFX", 'A'), t2);  // no reply: not a rejected one
+            noisy.onPoll(readReplyStrictly("RXFX", 'A'), t2); // no reply: not a rejected one
         }
     });
-    EXPECT_EQ(noisy.rejected(), 5);  // polls 3, 43, 83, 123, 163
+    EXPECT_EQ(noisy.rejected(), 5); // polls 3, 43, 83, 123, 163
     EXPECT_EQ(noisy.samples(), clean.samples());
     EXPECT_EQ(noisy.stats().sigma, clean.stats().sigma);
     RunResult r;
@@ -109,7 +109,7 @@ TEST(TrackingRun, AHaltOrSilenceEndsTheRun)
         });
         EXPECT_EQ(run.outcome(), Outcome::Halted);
         EXPECT_EQ(run.samples(), 30);
-        EXPECT_TRUE(run.onPoll(readReplyStrictly(reply('T', 0, 0), 'A'), now).ended);  // and stays ended
+        EXPECT_TRUE(run.onPoll(readReplyStrictly(reply('T', 0, 0), 'A'), now).ended); // and stays ended
     }
     {
         // Replies stop after 20 polls: given up once 5 s have passed without one.
@@ -123,7 +123,7 @@ TEST(TrackingRun, AHaltOrSilenceEndsTheRun)
         }
         EXPECT_EQ(run.outcome(), Outcome::NoReply);
         EXPECT_NEAR(now - 0.1 - lastGood, kNoReplySeconds, 0.15);
-        EXPECT_GT(run.rejected(), 0);  // another controller's replies were no help
+        EXPECT_GT(run.rejected(), 0); // another controller's replies were no help
     }
     {
         // Silence from the very first poll counts too.
@@ -164,11 +164,11 @@ RunResult failed(Gains g, int k, Outcome o)
 TEST(SweepTable, PairsSortedBySigmaWithTheirNotes)
 {
     const std::vector<RunResult> runs = {
-        done({0, 20}, 1, 0.5, 60, 20, 80),  done({0, 20}, 2, -0.1, 50, 22, 80),
-        done({7, 20}, 1, 0.2, 1.0, 0.3, 87), done({7, 20}, 2, 0.0, 1.2, 0.4, 87, 4),
-        failed({60, 20}, 1, Outcome::Halted), done({60, 20}, 2, 0.1, 5, 2, 80),
-        failed({9, 20}, 1, Outcome::NoReply), failed({9, 20}, 2, Outcome::NoReply),
-        done({3, 20}, 1, 0.1, 2, 0.5, 0),  // no point in the statistics window
+        done({0, 20}, 1, 0.5, 60, 20, 80),        done({0, 20}, 2, -0.1, 50, 22, 80),
+        done({7, 20}, 1, 0.2, 1.0, 0.3, 87),      done({7, 20}, 2, 0.0, 1.2, 0.4, 87, 4),
+        failed({60, 20}, 1, Outcome::Halted),     done({60, 20}, 2, 0.1, 5, 2, 80),
+        failed({9, 20}, 1, Outcome::NoReply),     failed({9, 20}, 2, Outcome::NoReply),
+        done({3, 20}, 1, 0.1, 2, 0.5, 0), // no point in the statistics window
         done({15, 20}, 1, 0.1, 0.9, 0.21, 88, 3),
     };
     const std::vector<PairSummary> t = summarize(runs);
@@ -183,7 +183,7 @@ TEST(SweepTable, PairsSortedBySigmaWithTheirNotes)
     EXPECT_DOUBLE_EQ(seven.peakToPeak, 1.1);
     EXPECT_EQ(seven.samples, 174);
     EXPECT_EQ(seven.rejected, 4);
-    EXPECT_EQ(t[2].done, 1);  // the halted pair's figures are those of its finished run
+    EXPECT_EQ(t[2].done, 1); // the halted pair's figures are those of its finished run
     EXPECT_DOUBLE_EQ(t[2].sigma, 2);
 
     EXPECT_EQ(bestGains(t), (Gains{15, 20}));

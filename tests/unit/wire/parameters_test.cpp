@@ -21,15 +21,15 @@ TEST(Parameters, ActivationSendsTheRecordInTheControllersOrder)
     settings::TMYSETTINGS s = settings::defaultSettings();
     s.setting_sensThr = 900;
     s.setting_gotoSpeed = 2000;
-    s.setting_accel = -1;  // sent as stored, whatever it is
+    s.setting_accel = -1; // sent as stored, whatever it is
     s.setting_KP = 2147483647;
     s.setting_sidSpeed = 15042;
     s.setting_offsetTrackSpeed = -500;
     s.setting_guideSpeed = 20000;
     s.setting_refSyst = 1;
     const std::vector<std::string> expected = {
-        "C&R",     "C&y4",      "C&h900",   "C&s2000", "C&a-1",        "C&f0",   "C&u2",     "C&p2147483647",
-        "C&i20",   "C&e3000",   "C&j3000",  "C&k3000", "C&r15042",     "C&t-500", "C&g20000", "C&C1",
+        "C&R",   "C&y4",    "C&h900",  "C&s2000", "C&a-1",    "C&f0",    "C&u2",     "C&p2147483647",
+        "C&i20", "C&e3000", "C&j3000", "C&k3000", "C&r15042", "C&t-500", "C&g20000", "C&C1",
     };
     EXPECT_EQ(protocol::activationBodies(s, 'C'), expected);
     EXPECT_EQ(protocol::activationBodies(s, '?').front(), "?&R");
@@ -88,37 +88,73 @@ TEST(Parameters, UploadPlans)
     };
     const Case cases[] = {
         {"nothing edited sends nothing", UploadGroup::PIControl, {}, {}, '.', {}},
-        {"table order whatever the order of editing", UploadGroup::PIControl, {Param::KI, Param::KP},
-         {{Param::KP, "9"}, {Param::KI, "30"}}, '.',
+        {"table order whatever the order of editing",
+         UploadGroup::PIControl,
+         {Param::KI, Param::KP},
+         {{Param::KP, "9"}, {Param::KI, "30"}},
+         '.',
          {{Param::KP, true, "A&p9"}, {Param::KI, true, "A&i30"}}},
-        {"only the group's own flags", UploadGroup::ControlProperties, {Param::KP, Param::Final}, {}, '.',
+        {"only the group's own flags",
+         UploadGroup::ControlProperties,
+         {Param::KP, Param::Final},
+         {},
+         '.',
          {{Param::Final, true, "A&f0"}}},
-        {"integers are sent exactly as typed", UploadGroup::ControlProperties,
+        {"integers are sent exactly as typed",
+         UploadGroup::ControlProperties,
          {Param::Accel, Param::Sensor, Param::PulseWidth},
-         {{Param::Accel, "$9C4"}, {Param::Sensor, "  +900"}, {Param::PulseWidth, "0x10"}}, '.',
+         {{Param::Accel, "$9C4"}, {Param::Sensor, "  +900"}, {Param::PulseWidth, "0x10"}},
+         '.',
          {{Param::Accel, true, "A&a$9C4"}, {Param::Sensor, true, "A&h  +900"}, {Param::PulseWidth, true, "A&u0x10"}}},
-        {"a rejected text does not stop the group", UploadGroup::PIControl, {Param::KP, Param::KI},
-         {{Param::KP, "abc"}, {Param::KI, "25"}}, '.',
+        {"a rejected text does not stop the group",
+         UploadGroup::PIControl,
+         {Param::KP, Param::KI},
+         {{Param::KP, "abc"}, {Param::KI, "25"}},
+         '.',
          {{Param::KP, false, ""}, {Param::KI, true, "A&i25"}}},
-        {"integer rule: trailing space, decimal point", UploadGroup::ControlProperties, {Param::Accel, Param::Final},
-         {{Param::Accel, "3000 "}, {Param::Final, "1.5"}}, '.',
+        {"integer rule: trailing space, decimal point",
+         UploadGroup::ControlProperties,
+         {Param::Accel, Param::Final},
+         {{Param::Accel, "3000 "}, {Param::Final, "1.5"}},
+         '.',
          {{Param::Accel, false, ""}, {Param::Final, false, ""}}},
-        {"the sidereal speed brings the offset and guiding speeds", UploadGroup::Tracking, {Param::SidSpeed},
-         {{Param::SidSpeed, "40.5"}}, '.',
-         {{Param::SidSpeed, true, "A&r40500"}, {Param::TrackSpeed, true, "A&t0"}, {Param::GuideSpeed, true, "A&g40000"}}},
-        {"a rejected sidereal speed brings nothing", UploadGroup::Tracking, {Param::SidSpeed, Param::GuideSpeed},
-         {{Param::SidSpeed, "40,5"}, {Param::GuideSpeed, "20"}}, '.',
+        {"the sidereal speed brings the offset and guiding speeds",
+         UploadGroup::Tracking,
+         {Param::SidSpeed},
+         {{Param::SidSpeed, "40.5"}},
+         '.',
+         {{Param::SidSpeed, true, "A&r40500"},
+          {Param::TrackSpeed, true, "A&t0"},
+          {Param::GuideSpeed, true, "A&g40000"}}},
+        {"a rejected sidereal speed brings nothing",
+         UploadGroup::Tracking,
+         {Param::SidSpeed, Param::GuideSpeed},
+         {{Param::SidSpeed, "40,5"}, {Param::GuideSpeed, "20"}},
+         '.',
          {{Param::SidSpeed, false, ""}, {Param::GuideSpeed, true, "A&g20000"}}},
-        {"thousandths rounded half to even, in the locale's separator", UploadGroup::Tracking,
-         {Param::TrackSpeed, Param::GuideSpeed}, {{Param::TrackSpeed, "-0,5"}, {Param::GuideSpeed, "0,0625"}}, ',',
+        {"thousandths rounded half to even, in the locale's separator",
+         UploadGroup::Tracking,
+         {Param::TrackSpeed, Param::GuideSpeed},
+         {{Param::TrackSpeed, "-0,5"}, {Param::GuideSpeed, "0,0625"}},
+         ',',
          {{Param::TrackSpeed, true, "A&t-500"}, {Param::GuideSpeed, true, "A&g62"}}},
-        {"an offset too small for a thousandth is sent as 0", UploadGroup::Tracking, {Param::TrackSpeed},
-         {{Param::TrackSpeed, "0.0004"}}, '.', {{Param::TrackSpeed, true, "A&t0"}}},
-        {"thousandths beyond 32 bits are refused", UploadGroup::Tracking, {Param::SidSpeed, Param::TrackSpeed},
-         {{Param::SidSpeed, "1e7"}, {Param::TrackSpeed, "2147483.6475"}}, '.',
+        {"an offset too small for a thousandth is sent as 0",
+         UploadGroup::Tracking,
+         {Param::TrackSpeed},
+         {{Param::TrackSpeed, "0.0004"}},
+         '.',
+         {{Param::TrackSpeed, true, "A&t0"}}},
+        {"thousandths beyond 32 bits are refused",
+         UploadGroup::Tracking,
+         {Param::SidSpeed, Param::TrackSpeed},
+         {{Param::SidSpeed, "1e7"}, {Param::TrackSpeed, "2147483.6475"}},
+         '.',
          {{Param::SidSpeed, false, ""}, {Param::TrackSpeed, false, ""}}},
-        {"a sidereal speed whose follower is rejected", UploadGroup::Tracking, {Param::SidSpeed},
-         {{Param::SidSpeed, "15.0417"}, {Param::TrackSpeed, ""}}, '.',
+        {"a sidereal speed whose follower is rejected",
+         UploadGroup::Tracking,
+         {Param::SidSpeed},
+         {{Param::SidSpeed, "15.0417"}, {Param::TrackSpeed, ""}},
+         '.',
          {{Param::SidSpeed, true, "A&r15042"}, {Param::TrackSpeed, false, ""}, {Param::GuideSpeed, true, "A&g40000"}}},
     };
     for (const Case& c : cases) {
@@ -140,7 +176,7 @@ TEST(Parameters, AcceptedSpeedsCarryTheirValue)
     texts[static_cast<std::size_t>(Param::TrackSpeed)] = "-0.25";
     const auto plan = protocol::planUpload(UploadGroup::Tracking, flags, texts, 'B', '.');
     ASSERT_EQ(plan.size(), 3u);
-    EXPECT_DOUBLE_EQ(plan[0].argument.value, 15.0417);  // the analysis uses the speed as typed
+    EXPECT_DOUBLE_EQ(plan[0].argument.value, 15.0417); // the analysis uses the speed as typed
     EXPECT_EQ(plan[0].argument.thousandths, 15042);
     EXPECT_EQ(plan[1].argument.text, "-250");
     EXPECT_EQ(plan[1].body, "B&t-250");

@@ -21,8 +21,7 @@ TEST(Wire, FrameAndAddress)
         int index;
         char expected;
     } cases[] = {{-1, '?'}, {0, '@'}, {1, 'A'}, {2, 'B'}, {15, 'O'}};
-    for (const auto& c : cases)
-        EXPECT_EQ(addressChar(c.index), c.expected) << "index " << c.index;
+    for (const auto& c : cases) EXPECT_EQ(addressChar(c.index), c.expected) << "index " << c.index;
 
     EXPECT_EQ(protocol::statusRequest('C', false), ":C&Q0#");
     EXPECT_EQ(protocol::statusRequest('C', true), ":C&Q1#");
@@ -79,8 +78,7 @@ TEST(Wire, CommandBodies)
         {pulsePlus(a, "250"), "B&P+250"},
         {resetCounters('?'), "?&R"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(c.body, c.expected);
+    for (const auto& c : cases) EXPECT_EQ(c.body, c.expected);
 }
 
 TEST(Wire, PolarityByte)
@@ -94,8 +92,7 @@ TEST(Wire, PolarityByte)
     auto with = [&](int value) {
         settings::TMYSETTINGS s;
         std::memset(&s, 0, sizeof s);
-        for (auto f : fields)
-            s.*f = value;
+        for (auto f : fields) s.*f = value;
         return s;
     };
     EXPECT_EQ(protocol::polarityByte(with(0)), 4);
@@ -122,10 +119,10 @@ TEST(Wire, IsStatusReply)
         {"C0T011200A1150B512C#", true},
         {"@0S00A0B0C#", true},
         {"O1S00A0B0C#", true},
-        {"A0S000#", true},                     // 7, the shortest
-        {"A0S00#", false},                     // 6
-        {"A" + std::string(34, '1') + "#", true},   // 36
-        {"A" + std::string(35, '1') + "#", false},  // 37
+        {"A0S000#", true},                         // 7, the shortest
+        {"A0S00#", false},                         // 6
+        {"A" + std::string(34, '1') + "#", true},  // 36
+        {"A" + std::string(35, '1') + "#", false}, // 37
         {"?0T011200A1150B512C#", false},
         {"P0T011200A1150B512C#", false},
         {"C0T011200A1150B512C", false},
@@ -133,10 +130,11 @@ TEST(Wire, IsStatusReply)
         {"RXFX", false},
         {"OK#", false},
         {"", false},
-        {"\xC1" "0T011200A1150B512C#", false},  // 64 + 128: not an address
+        {"\xC1"
+         "0T011200A1150B512C#",
+         false}, // 64 + 128: not an address
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(protocol::isStatusReply(c.reply), c.expected) << '"' << c.reply << '"';
+    for (const auto& c : cases) EXPECT_EQ(protocol::isStatusReply(c.reply), c.expected) << '"' << c.reply << '"';
 }
 
 TEST(Wire, SplitDataPart)
@@ -154,8 +152,7 @@ TEST(Wire, SplitDataPart)
         {"12B34#", {"12", "34#"}},
         {"1A2A3A4A5#", {"1", "2", "3", "4", "5#"}},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(protocol::splitDataPart(c.data), c.expected) << '"' << c.data << '"';
+    for (const auto& c : cases) EXPECT_EQ(protocol::splitDataPart(c.data), c.expected) << '"' << c.data << '"';
 }
 
 TEST(Wire, ParseStatusReply)
@@ -177,10 +174,18 @@ TEST(Wire, ParseStatusReply)
         unsigned expectedInternal;
     } codes[] = {
         {std::string("A1S") + '\x00' + "0A1B2C#", 0},
-        {"A1S\x7F" "0A1B2C#", 127},
-        {"A1S\x80" "0A1B2C#", 128},
-        {"A1S\xC8" "0A1B2C#", 200},
-        {"A1S\xFF" "0A1B2C#", 255},
+        {"A1S\x7F"
+         "0A1B2C#",
+         127},
+        {"A1S\x80"
+         "0A1B2C#",
+         128},
+        {"A1S\xC8"
+         "0A1B2C#",
+         200},
+        {"A1S\xFF"
+         "0A1B2C#",
+         255},
     };
     for (const auto& c : codes) {
         const auto p = protocol::parseStatusReply(c.reply);

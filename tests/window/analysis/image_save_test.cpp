@@ -100,7 +100,7 @@ TEST_F(ImageSave, TheGraphInEachFormatUnderTheNameAsTypedOrWithTheFiltersExtensi
         QImage img;
         ASSERT_TRUE(img.loadFromData(head(path(c.written), 10'000'000)));
         ASSERT_EQ(img.size(), QSize(600, 480));
-        if (!c.magic.startsWith("\xFF")) {  // lossless: exactly what is shown
+        if (!c.magic.startsWith("\xFF")) { // lossless: exactly what is shown
             EXPECT_EQ(img.convertToFormat(QImage::Format_RGB32), shown.convertToFormat(QImage::Format_RGB32));
         }
     }

@@ -90,7 +90,7 @@ TEST_F(Primitives, TextWithoutBackgroundLeavesWhatIsUnderIt)
 {
     TForm1::KRectangle(0, 0, 600, 480, clWhite, clWhite, bmp);
     bmp.canvas.setFont(pictureFont(10));
-    const int row = 107;  // through the middle of the text's box
+    const int row = 107; // through the middle of the text's box
     TForm1::KLigne(0, row, 600, row, clRed, bmp);
     TForm1::KLigne(0, 207, 600, 207, clRed, bmp);
     TForm1::KTexte(50, 100, clBlack, clNone, QStringLiteral("IIII  IIII"), bmp);
@@ -102,7 +102,7 @@ TEST_F(Primitives, TextWithoutBackgroundLeavesWhatIsUnderIt)
         if (at(bmp, x, 207) == QColor(255, 0, 0)) ++redUnderSolid;
         if (at(bmp, x, 207) == QColor(0, 128, 0)) ++greenUnderSolid;
     }
-    EXPECT_GT(redUnderClear, width / 3);  // visible between the glyphs
+    EXPECT_GT(redUnderClear, width / 3); // visible between the glyphs
     EXPECT_EQ(redUnderSolid, 0);         // hidden under the box
     EXPECT_GT(greenUnderSolid, width / 3);
     // Some dark ink was written in both.
@@ -119,7 +119,7 @@ TEST_F(Primitives, TheBrushIsSolidAgainAfterEveryPrimitive)
     TForm1::KTexte(10, 10, clBlack, clNone, QStringLiteral("x"), bmp);
     EXPECT_EQ(bmp.canvas.brush().style(), Qt::SolidPattern);
     TForm1::KRectangle(100, 100, 120, 120, clBlack, 0x0000FF, bmp);
-    EXPECT_EQ(at(bmp, 110, 110), QColor(255, 0, 0));  // filled normally
+    EXPECT_EQ(at(bmp, 110, 110), QColor(255, 0, 0)); // filled normally
     TForm1::KRectangle(200, 200, 220, 220, clBlack, clNone, bmp);
     EXPECT_EQ(bmp.canvas.brush().style(), Qt::SolidPattern);
 }
@@ -129,7 +129,7 @@ TEST_F(Primitives, APixelIsSetAndNothingElse)
     TForm1::KRectangle(0, 0, 600, 480, clWhite, clWhite, bmp);
     const QPen pen = bmp.canvas.pen();
     TForm1::KPixel(5, 6, clRed, bmp);
-    TForm1::KPixel(-1, 700, clRed, bmp);  // outside: ignored
+    TForm1::KPixel(-1, 700, clRed, bmp); // outside: ignored
     EXPECT_EQ(pen, bmp.canvas.pen());
     EXPECT_EQ(at(bmp, 5, 6), QColor(255, 0, 0));
     EXPECT_EQ(at(bmp, 6, 6), QColor(Qt::white));

@@ -157,7 +157,7 @@ TEST_F(SampleExport, CopyPicturePutsTheShownPictureOnTheClipboard)
 {
     form->MenuCopyPicture->trigger();
     QImage copied = QGuiApplication::clipboard()->image();
-    ASSERT_EQ(copied.size(), QSize(600, 480));  // before any graph, the white picture
+    ASSERT_EQ(copied.size(), QSize(600, 480)); // before any graph, the white picture
     EXPECT_EQ(copied.pixelColor(300, 240), QColor(Qt::white));
 
     form->i2cAddress = QLatin1Char('A');
@@ -192,8 +192,8 @@ TEST_F(SampleExport, TheCsvHoldsTheDrawnSamplesInEitherLocale)
 
         const Rows rows = parseCsv(readFile(path));
         ASSERT_GT(rows.size(), 100u);
-        EXPECT_EQ(rows[0], (std::vector<std::string>{"seconds", "sidereal_count", "position", "error_arcsec",
-                                                      "in_statistics"}));
+        EXPECT_EQ(rows[0],
+                  (std::vector<std::string>{"seconds", "sidereal_count", "position", "error_arcsec", "in_statistics"}));
         // From the origin, sample 5, to the last sample the curves drew.
         // The curves end at the run's last sample, or at the first that
         // reached the limit before it.
@@ -208,13 +208,15 @@ TEST_F(SampleExport, TheCsvHoldsTheDrawnSamplesInEitherLocale)
             EXPECT_EQ(number(rows[r][1]), form->point_sid[i]);
             EXPECT_EQ(number(rows[r][2]), form->point_pos[i]);
             EXPECT_EQ(number(rows[r][3]), form->point_err[i] / 40);
-            if (rows[r][4] == "1") inStats.push_back(number(rows[r][3]));
-            else EXPECT_EQ(rows[r][4], "0");
+            if (rows[r][4] == "1")
+                inStats.push_back(number(rows[r][3]));
+            else
+                EXPECT_EQ(rows[r][4], "0");
         }
         // The flagged rows are the picture's statistics, value for value.
         ASSERT_GT(form->trackerrcount, 80);
-        EXPECT_EQ(inStats, std::vector<double>(form->track_err.begin() + 1,
-                                               form->track_err.begin() + 1 + form->trackerrcount));
+        EXPECT_EQ(inStats,
+                  std::vector<double>(form->track_err.begin() + 1, form->track_err.begin() + 1 + form->trackerrcount));
         if (sep == '.') screenshot("analysis-menu.png");
         platform.saveRequests.clear();
     }
@@ -233,7 +235,7 @@ TEST_F(SampleExport, TheLastFinishedRunIsSavedWhileTheNextOneRuns)
     ASSERT_TRUE(form->tographics);
     saveSamples(work.file("during.csv"));
     EXPECT_EQ(readFile(work.file("during.csv")), first);
-    EXPECT_EQ(platform.saveRequests.back().fileName, work.file("first.csv"));  // the last name offered again
+    EXPECT_EQ(platform.saveRequests.back().fileName, work.file("first.csv")); // the last name offered again
     EXPECT_TRUE(platform.messages.isEmpty()) << platform.messages.join("|").toStdString();
 }
 

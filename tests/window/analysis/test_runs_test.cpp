@@ -78,7 +78,7 @@ TEST_F(TestRuns, TrackIsRefusedUnlessTrackingInTheSiderealSystemWithoutOffset)
         form->ButtonGraphTrack->click();
         EXPECT_EQ(platform.messages, QStringList{"Motor must be tracking in sidereal ref. system \r\n"
                                                  "and offset track speed must be zero\r\nto do the track test"});
-        EXPECT_EQ(form->Memo1->toPlainText(), before);  // nothing sent
+        EXPECT_EQ(form->Memo1->toPlainText(), before); // nothing sent
         EXPECT_TRUE(platform.sleeps.empty());
         EXPECT_FALSE(form->tographics);
         EXPECT_TRUE(buttonsEnabled());
@@ -127,16 +127,25 @@ TEST_F(TestRuns, StartsSendTheirCommandsWithTheirPausesAndTheMoveAtTheSixthSampl
         double target;
         QString move;
     } cases[] = {
-        {form->ButtonGraphTrack, anaTrack,
-         {"", "Tracking analysis in progress...", "Command =    :A&f0#", "Command =    :A&R#",
-          "Command =    :A&a4000#", "Command =    :A&s100#"},
-         {100, 100, 100, 60}, 300, "Command =    :A&D300#"},
-        {form->ButtonGraphStep, anaStep,
+        {form->ButtonGraphTrack,
+         anaTrack,
+         {"", "Tracking analysis in progress...", "Command =    :A&f0#", "Command =    :A&R#", "Command =    :A&a4000#",
+          "Command =    :A&s100#"},
+         {100, 100, 100, 60},
+         300,
+         "Command =    :A&D300#"},
+        {form->ButtonGraphStep,
+         anaStep,
          {"", "Step pulse analysis in progress...", "Command =    :A&R#", "Command =    :A&s3000#"},
-         {200, 60}, 12000, "Command =    :A&D12000#"},
-        {form->ButtonGraphGoto, anaGoto,
+         {200, 60},
+         12000,
+         "Command =    :A&D12000#"},
+        {form->ButtonGraphGoto,
+         anaGoto,
          {"", "Goto analysis in progress...", "Command =    :A&R#", "Command =    :A&s3000#"},
-         {200, 60}, 12000, "Command =    :A&G12000#"},
+         {200, 60},
+         12000,
+         "Command =    :A&G12000#"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(int(c.kind));
@@ -144,7 +153,8 @@ TEST_F(TestRuns, StartsSendTheirCommandsWithTheirPausesAndTheMoveAtTheSixthSampl
         form->EditGraphSpeed->setText("3000");
         form->LabelPercent->setText("7 %");
         form->pointidx = 0;
-        for (QPushButton* b : {form->ButtonGraphTrack, form->ButtonGraphStep, form->ButtonGraphGoto}) b->setEnabled(true);
+        for (QPushButton* b : {form->ButtonGraphTrack, form->ButtonGraphStep, form->ButtonGraphGoto})
+            b->setEnabled(true);
         platform.sleeps.clear();
         const int before = int(console().size());
         c.button->click();
@@ -155,10 +165,10 @@ TEST_F(TestRuns, StartsSendTheirCommandsWithTheirPausesAndTheMoveAtTheSixthSampl
         EXPECT_EQ(form->analyze, c.kind);
         EXPECT_DOUBLE_EQ(form->test_target, c.target);
         EXPECT_TRUE(buttonsDisabled());
-        EXPECT_EQ(form->LabelPercent->text(), "7 %");  // untouched until the first sample
+        EXPECT_EQ(form->LabelPercent->text(), "7 %"); // untouched until the first sample
 
         for (int i = 0; i < 5; ++i) sample(i * 10, 0);
-        EXPECT_EQ(console().size(), before + c.lines.size());  // baseline: nothing sent
+        EXPECT_EQ(console().size(), before + c.lines.size()); // baseline: nothing sent
         platform.sleeps.clear();
         sample(50, 0);
         EXPECT_EQ(console().last(), c.move);
@@ -185,16 +195,16 @@ TEST_F(TestRuns, TrackDerivesItsMoveFromTheSiderealSpeedInTheUsersLocale)
 
 TEST_F(TestRuns, ProgressUsesThePreviousRunsOriginsUntilTheSixthSampleThenTheRunEndsAndIsDrawn)
 {
-    form->initial_pointsid = 1000;  // origins of an earlier run
+    form->initial_pointsid = 1000; // origins of an earlier run
     form->final_pointsid = 1680;
     form->ButtonGraphStep->click();
     const struct {
         int sid;
         const char* percent;
     } samples[] = {
-        {0, "-154 %"}, {40, "-148 %"}, {80, "-142 %"}, {120, "-136 %"}, {160, "-130 %"},
-        {200, "0 %"},  // the origins: 200, limit 680
-        {540, "52 %"}, {680, "74 %"},   // index 7 at the limit: not past it
+        {0, "-154 %"},   {40, "-148 %"},  {80, "-142 %"},
+        {120, "-136 %"}, {160, "-130 %"}, {200, "0 %"}, // the origins: 200, limit 680
+        {540, "52 %"},   {680, "74 %"},                 // index 7 at the limit: not past it
     };
     for (const auto& s : samples) {
         sample(s.sid, 0);
@@ -209,14 +219,15 @@ TEST_F(TestRuns, ProgressUsesThePreviousRunsOriginsUntilTheSixthSampleThenTheRun
     EXPECT_FALSE(form->tographics);
     EXPECT_EQ(form->pointidx, 0);
     EXPECT_EQ(form->LabelPercent->text(), "DONE");
-    EXPECT_EQ(tail(console(), 4), (QStringList{"Command =    :A&a3000#", "Analysis completed.", "Command =    :A&f0#", ""}));
+    EXPECT_EQ(tail(console(), 4),
+              (QStringList{"Command =    :A&a3000#", "Analysis completed.", "Command =    :A&f0#", ""}));
     EXPECT_TRUE(buttonsEnabled());
     const QImage shown = form->Image1->pixmap().toImage();
     ASSERT_EQ(shown.size(), QSize(600, 480));
-    EXPECT_EQ(shown.pixelColor(300, 240), QColor(255, 0, 0));  // the position curve, still at zero
-    EXPECT_EQ(shown.pixelColor(500, 240), QColor(Qt::black));  // the time axis beyond it
-    EXPECT_EQ(shown.pixelColor(20, 100), QColor(Qt::black));   // the vertical axis
-    EXPECT_EQ(shown.pixelColor(100, 60), QColor(128, 128, 128));  // the upper target line
+    EXPECT_EQ(shown.pixelColor(300, 240), QColor(255, 0, 0));    // the position curve, still at zero
+    EXPECT_EQ(shown.pixelColor(500, 240), QColor(Qt::black));    // the time axis beyond it
+    EXPECT_EQ(shown.pixelColor(20, 100), QColor(Qt::black));     // the vertical axis
+    EXPECT_EQ(shown.pixelColor(100, 60), QColor(128, 128, 128)); // the upper target line
     EXPECT_EQ(shown.pixelColor(300, 300), QColor(Qt::white));
     EXPECT_TRUE(platform.messages.isEmpty());
 }
@@ -225,7 +236,7 @@ TEST_F(TestRuns, ARunThatNeverPassesItsLimitEndsAtTheLastBufferEntry)
 {
     form->ButtonGraphStep->click();
     for (int i = 0; i < 599; ++i) {
-        sample(0, i);  // the sidereal clock stands still
+        sample(0, i); // the sidereal clock stands still
         ASSERT_TRUE(form->tographics) << i;
     }
     sample(0, 599);
@@ -253,7 +264,7 @@ TEST_F(TestRuns, ABadEditWhileSamplingIsToldOnceAndItsSamplesAreSkipped)
     for (int i = 0; i < 5; ++i) sample(20, 0);
     EXPECT_EQ(platform.messages, QStringList{"Value \"O\" in edit box\r\nis not an integer."});
     EXPECT_EQ(samplesUnderTheBox, 3);
-    EXPECT_EQ(form->pointidx, 2);  // skipped
+    EXPECT_EQ(form->pointidx, 2); // skipped
     EXPECT_TRUE(form->tographics);
 
     platform.onMessage = nullptr;
@@ -277,7 +288,7 @@ TEST_F(TestRuns, ABadEditWhileSamplingIsToldOnceAndItsSamplesAreSkipped)
 TEST_F(TestRuns, AnUndrawableRunStillEndsWithAPictureTheButtonsAndTheAcceleration)
 {
     form->ButtonGraphStep->click();
-    form->test_sidspeed = 0;  // activated with a sidereal speed of zero
+    form->test_sidspeed = 0; // activated with a sidereal speed of zero
     form->EditGraphStep->setText("0");
     form->EditSidSpeed->setText("forty");
     for (int i = 0; i < 8; ++i) sample(i, i * 100);
@@ -326,7 +337,7 @@ TEST_F(SimulatedRuns, StepTestMovesToTheTargetAndIsDrawn)
     connectAndActivate();
     tick();
     tick();
-    EXPECT_EQ(form->pointidx, 0);  // no run, no sample
+    EXPECT_EQ(form->pointidx, 0); // no run, no sample
     frames.clear();
     form->ButtonGraphStep->click();
     // The start's commands may purge the request still on its way: the first
@@ -353,8 +364,8 @@ TEST_F(SimulatedRuns, StepTestMovesToTheTargetAndIsDrawn)
     int redOnTarget = 0;
     for (int x = 300; x < 500; ++x) redOnTarget += shown.pixelColor(x, 60) == QColor(255, 0, 0);
     EXPECT_GT(redOnTarget, 150);
-    EXPECT_GT(count(shown, QColor(0, 128, 0)), 100);  // the speed curve
-    EXPECT_EQ(count(shown, QColor(0, 0, 255)), 0);     // no error curve in the fixed frame
+    EXPECT_GT(count(shown, QColor(0, 128, 0)), 100); // the speed curve
+    EXPECT_EQ(count(shown, QColor(0, 0, 255)), 0);   // no error curve in the fixed frame
     EXPECT_TRUE(platform.messages.isEmpty()) << platform.messages.join("|").toStdString();
     screenshot("analysis-step.png");
 }
@@ -363,7 +374,7 @@ TEST_F(SimulatedRuns, TrackingTestMeasuresTheTrackingError)
 {
     simulator();
     TForm1::setRadioIndex(form->RadioGroupRefSyst, 1);
-    TForm1::setRadioIndex(form->RadioGroupPosReq, 1);  // the encoder: the motor's real position
+    TForm1::setRadioIndex(form->RadioGroupPosReq, 1); // the encoder: the motor's real position
     connectAndActivate();
     form->guarded([this] { form->sendToQuorvane("A&T", form->delay100); });
     for (int i = 0; i < 4; ++i) tick();
@@ -378,15 +389,15 @@ TEST_F(SimulatedRuns, TrackingTestMeasuresTheTrackingError)
 
     // The statistics window: about 9.5 s of sidereal motion.
     ASSERT_GT(form->trackerrcount, 100);
-    const auto stats = analysis::trackingStats(
-        std::span<const double>(form->track_err.data() + 1, std::size_t(form->trackerrcount)));
+    const auto stats =
+        analysis::trackingStats(std::span<const double>(form->track_err.data() + 1, std::size_t(form->trackerrcount)));
     // A few tenths of an arcsecond with the default gains.
     EXPECT_GT(stats.sigma, 0.0);
     EXPECT_LT(stats.sigma, 1.0);
     EXPECT_LT(std::abs(stats.mean), 1.0);
 
     const QImage shown = form->Image1->pixmap().toImage();
-    EXPECT_GT(count(shown, QColor(0, 0, 255)), 200);  // error curve and statistics
+    EXPECT_GT(count(shown, QColor(0, 0, 255)), 200); // error curve and statistics
     // The one-arcsecond lines, above and below; curves may cross them here and there.
     for (int y : {200, 280}) {
         int cyan = 0;

@@ -27,7 +27,7 @@ const char* pageName(Page p)
 struct PageWidgets {
     QWidget* sheet;
     QToolButton* button;
-    std::vector<QLabel*> labels;  // labels[n - 1] is result label n
+    std::vector<QLabel*> labels; // labels[n - 1] is result label n
     std::vector<QLineEdit*> edits;
 };
 
@@ -59,8 +59,7 @@ PageWidgets widgetsOf(TForm1& f, Page p)
 QStringList textsOf(const std::vector<QLabel*>& labels)
 {
     QStringList texts;
-    for (const QLabel* l : labels)
-        texts << l->text();
+    for (const QLabel* l : labels) texts << l->text();
     return texts;
 }
 
@@ -194,19 +193,28 @@ TEST_F(CalculatorPageTest, TextThatIsNotANumberStopsBeforeAnyResult)
         const char* name;
         Page page;
         char separator;
-        std::vector<std::pair<QLineEdit* Ui_TForm1::*, const char*>> typed;
+        std::vector<std::pair<QLineEdit * Ui_TForm1::*, const char*>> typed;
         const char* reported;
     };
     const Case cases[] = {
         {"dc rpm before teeth", Page::Dc, '.', {{&TForm1::EditDCteethNum, "abc"}, {&TForm1::EditDCrpm, "x"}}, "x"},
         {"dc comma with point locale", Page::Dc, '.', {{&TForm1::EditDCgears, "2,5"}}, "2,5"},
         {"dc reductor first", Page::Dc, '.', {{&TForm1::EditDCgears, "g"}, {&TForm1::EditDCreductor, "3O"}}, "3O"},
-        {"stepper full steps before max speed", Page::Stepper, '.',
-         {{&TForm1::EditSTEPmaxspeed, "1,5"}, {&TForm1::EditSTEPfullsteps, ""}}, ""},
-        {"stepper max speed before gears", Page::Stepper, '.',
-         {{&TForm1::EditSTEPgears, "one"}, {&TForm1::EditSTEPmaxspeed, "12000 steps"}}, "12000 steps"},
-        {"focuser point with comma locale", Page::Focuser, ',',
-         {{&TForm1::EditFOCUSturns, "q"}, {&TForm1::EditFOCUSgears, "2.0"}}, "2.0"},
+        {"stepper full steps before max speed",
+         Page::Stepper,
+         '.',
+         {{&TForm1::EditSTEPmaxspeed, "1,5"}, {&TForm1::EditSTEPfullsteps, ""}},
+         ""},
+        {"stepper max speed before gears",
+         Page::Stepper,
+         '.',
+         {{&TForm1::EditSTEPgears, "one"}, {&TForm1::EditSTEPmaxspeed, "12000 steps"}},
+         "12000 steps"},
+        {"focuser point with comma locale",
+         Page::Focuser,
+         ',',
+         {{&TForm1::EditFOCUSturns, "q"}, {&TForm1::EditFOCUSgears, "2.0"}},
+         "2.0"},
     };
     TForm1& f = begin();
     for (const auto& c : cases) {
@@ -218,8 +226,7 @@ TEST_F(CalculatorPageTest, TextThatIsNotANumberStopsBeforeAnyResult)
             originals.push_back((f.*edit)->text());
             typeInto(f.*edit, QString::fromLatin1(text));
         }
-        for (QLabel* l : w.labels)
-            l->setText("old");
+        for (QLabel* l : w.labels) l->setText("old");
         f.setWindowTitle(kModelCaption);
 
         click(w.button);
@@ -231,8 +238,7 @@ TEST_F(CalculatorPageTest, TextThatIsNotANumberStopsBeforeAnyResult)
         // Put the page back for the next case.
         platform.messages.clear();
         platform.separator = QLatin1Char('.');
-        for (std::size_t i = 0; i < c.typed.size(); ++i)
-            typeInto(f.*(c.typed[i].first), originals[i]);
+        for (std::size_t i = 0; i < c.typed.size(); ++i) typeInto(f.*(c.typed[i].first), originals[i]);
         click(w.button);
         ASSERT_TRUE(platform.messages.isEmpty()) << platform.messages.join("|").toStdString();
     }
@@ -245,31 +251,47 @@ TEST_F(CalculatorPageTest, FaultKeepsEarlierLabelsAndLeavesThePageStale)
     struct Case {
         const char* name;
         Page page;
-        std::vector<std::pair<QLineEdit* Ui_TForm1::*, const char*>> typed;
+        std::vector<std::pair<QLineEdit * Ui_TForm1::*, const char*>> typed;
         std::vector<std::pair<int, const char*>> written;
         const char* error;
     };
     const char* dc1 = "Full speed of the motor rotor at nominal voltage = 10500 RPM  or  175 revolutions/sec.";
     const char* dc2 = "Full quadrature encoder speed at nominal voltage = 11200.000 counts/sec.";
     const Case cases[] = {
-        {"dc zero worm advance", Page::Dc, {{&TForm1::EditDCteethAdv, "0"}}, {{1, dc1}, {2, dc2}},
+        {"dc zero worm advance",
+         Page::Dc,
+         {{&TForm1::EditDCteethAdv, "0"}},
+         {{1, dc1}, {2, dc2}},
          "Floating point division by zero"},
-        {"dc zero over zero", Page::Dc, {{&TForm1::EditDCteethNum, "0"}, {&TForm1::EditDCteethAdv, "0"}},
-         {{1, dc1}, {2, dc2}}, "Invalid floating point operation"},
-        {"dc zero counts", Page::Dc, {{&TForm1::EditDCcounts, "0"}},
+        {"dc zero over zero",
+         Page::Dc,
+         {{&TForm1::EditDCteethNum, "0"}, {&TForm1::EditDCteethAdv, "0"}},
+         {{1, dc1}, {2, dc2}},
+         "Invalid floating point operation"},
+        {"dc zero counts",
+         Page::Dc,
+         {{&TForm1::EditDCcounts, "0"}},
          {{1, dc1},
           {2, "Full quadrature encoder speed at nominal voltage = 0.000 counts/sec."},
           {3, "Calculated sidereal tracking speed with given data = 0.0000 counts/sec."}},
          "Floating point division by zero"},
-        {"stepper negative microsteps", Page::Stepper, {{&TForm1::EditSTEPmicrosteps, "-16"}},
+        {"stepper negative microsteps",
+         Page::Stepper,
+         {{&TForm1::EditSTEPmicrosteps, "-16"}},
          {{1, "This motor outputs -768 microsteps / revolution of the motor rotor"},
           {2, "Calculated sidereal tracking speed with given data = -154.0205 microsteps/sec."},
           {3, "One microstep count = -0.097 arcsec"}},
          "Invalid floating point operation"},
-        {"stepper zero worm advance", Page::Stepper, {{&TForm1::EditSTEPteethAdv, "0"}}, {},
+        {"stepper zero worm advance",
+         Page::Stepper,
+         {{&TForm1::EditSTEPteethAdv, "0"}},
+         {},
          "Floating point division by zero"},
-        {"focuser overflow", Page::Focuser, {{&TForm1::EditFOCUSturns, "1e200"}, {&TForm1::EditFOCUScounts, "1e200"}},
-         {}, "Floating point overflow"},
+        {"focuser overflow",
+         Page::Focuser,
+         {{&TForm1::EditFOCUSturns, "1e200"}, {&TForm1::EditFOCUScounts, "1e200"}},
+         {},
+         "Floating point overflow"},
     };
     TForm1& f = begin();
     for (const auto& c : cases) {
@@ -285,8 +307,7 @@ TEST_F(CalculatorPageTest, FaultKeepsEarlierLabelsAndLeavesThePageStale)
             w.labels[i]->setText(QStringLiteral("old %1").arg(i + 1));
             expected << w.labels[i]->text();
         }
-        for (const auto& [number, text] : c.written)
-            expected[number - 1] = QString::fromLatin1(text);
+        for (const auto& [number, text] : c.written) expected[number - 1] = QString::fromLatin1(text);
         f.setWindowTitle(kModelCaption);
 
         click(w.button);
@@ -301,8 +322,7 @@ TEST_F(CalculatorPageTest, FaultKeepsEarlierLabelsAndLeavesThePageStale)
         EXPECT_EQ(platform.messages, QStringList{c.error});
 
         platform.messages.clear();
-        for (std::size_t i = 0; i < c.typed.size(); ++i)
-            typeInto(f.*(c.typed[i].first), originals[i]);
+        for (std::size_t i = 0; i < c.typed.size(); ++i) typeInto(f.*(c.typed[i].first), originals[i]);
         click(w.button);
         ASSERT_TRUE(platform.messages.isEmpty()) << platform.messages.join("|").toStdString();
     }

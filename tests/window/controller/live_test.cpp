@@ -37,7 +37,9 @@ public:
         for (std::size_t end = got.find('#'); end != std::string::npos; end = got.find('#', end + 1)) {
             const std::size_t start = got.rfind(':', end);
             const std::string frame = start == std::string::npos ? "" : got.substr(start, end - start + 1);
-            const std::string& reply = frame == ":@&Q0#" ? check : frame.find("&Q") != std::string::npos ? answer : none_;
+            const std::string& reply = frame == ":@&Q0#"                       ? check
+                                       : frame.find("&Q") != std::string::npos ? answer
+                                                                               : none_;
             if (!reply.empty()) pty_.write(reply);
         }
     }
@@ -57,7 +59,7 @@ protected:
     void SetUp() override
     {
         start();
-        platform.messages.clear();  // the start-up message of the missing settings file
+        platform.messages.clear(); // the start-up message of the missing settings file
     }
 
     void TearDown() override
@@ -69,7 +71,7 @@ protected:
     // The simulated bridge on COM99, pumped by every sleep of the window.
     qvnsim::PtyBridge& simulator(qvnsim::Options options = {})
     {
-        sim.reset();  // its link goes with it
+        sim.reset(); // its link goes with it
         sim = std::make_unique<qvnsim::PtyBridge>(kPort, work.portFolder(), options, 0.0);
         // Every frame but the status requests of the poll.
         sim->bridge().setFrameLog([this](std::string_view body) {
@@ -108,7 +110,10 @@ protected:
     }
 
     // One poll tick, as the timer would run it.
-    void tick() { form->guarded([this] { form->Timer1Timer(); }); }
+    void tick()
+    {
+        form->guarded([this] { form->Timer1Timer(); });
+    }
 
     QStringList consoleLines() const { return form->Memo1->toPlainText().split('\n'); }
 
@@ -165,7 +170,7 @@ TEST_F(LiveTest, ConnectFailsOnAWrongAnswerOrSilence)
 
 TEST_F(LiveTest, ConnectFailsOnAPortThatCannotBeOpened)
 {
-    form->ComboBoxComPort->setEditText(QStringLiteral("COM98"));  // nothing there
+    form->ComboBoxComPort->setEditText(QStringLiteral("COM98")); // nothing there
     form->ButtonConnect->click();
     EXPECT_EQ(platform.messages, QStringList{kCommError});
     EXPECT_FALSE(form->isPortOpen);
@@ -190,21 +195,21 @@ struct EnabledExpectation {
     bool connect, disconnect, activate, release;
 };
 const EnabledExpectation kEnabled[] = {
-    {"ButtonConnect", false, true, false, false},     {"ButtonDisconnect", true, false, false, true},
-    {"ButtonActivate", true, false, false, true},     {"ButtonRelease", false, false, true, false},
-    {"ButtonExit", false, true, false, false},        {"ComboBoxComPort", false, true, false, false},
-    {"ComboBoxBaudRate", false, true, false, false},  {"ComboBoxI2Caddr", true, true, false, true},
-    {"RadioGroupRefSyst", true, true, false, true},   {"RadioGroupPosReq", true, true, false, true},
-    {"ComboBoxReqFreq", true, true, false, true},     {"ButtonLoadModel", false, true, false, false},
-    {"ButtonSaveModel", false, true, false, false},   {"ButtonResetSettings", false, true, false, false},
-    {"GroupBoxProp", false, true, true, true},        {"GroupBoxPID", false, true, true, true},
-    {"GroupBoxTrack", false, true, true, true},       {"GroupBoxPolarity", false, true, false, false},
-    {"ButtonUpdateProp", false, false, false, false}, {"ButtonUpdatePID", false, false, false, false},
+    {"ButtonConnect", false, true, false, false},      {"ButtonDisconnect", true, false, false, true},
+    {"ButtonActivate", true, false, false, true},      {"ButtonRelease", false, false, true, false},
+    {"ButtonExit", false, true, false, false},         {"ComboBoxComPort", false, true, false, false},
+    {"ComboBoxBaudRate", false, true, false, false},   {"ComboBoxI2Caddr", true, true, false, true},
+    {"RadioGroupRefSyst", true, true, false, true},    {"RadioGroupPosReq", true, true, false, true},
+    {"ComboBoxReqFreq", true, true, false, true},      {"ButtonLoadModel", false, true, false, false},
+    {"ButtonSaveModel", false, true, false, false},    {"ButtonResetSettings", false, true, false, false},
+    {"GroupBoxProp", false, true, true, true},         {"GroupBoxPID", false, true, true, true},
+    {"GroupBoxTrack", false, true, true, true},        {"GroupBoxPolarity", false, true, false, false},
+    {"ButtonUpdateProp", false, false, false, false},  {"ButtonUpdatePID", false, false, false, false},
     {"ButtonUpdateTrack", false, false, false, false}, {"ButtonResetPos", false, false, true, false},
-    {"ButtonResetIndex", false, false, true, false},  {"ButtonStop", false, false, true, false},
-    {"ButtonFree", false, true, true, true},          {"GroupBoxTrack2", false, false, true, false},
-    {"GroupBoxSlew", false, false, true, false},      {"ButtonUpdateSlew", false, false, false, false},
-    {"GroupBoxGoTo", false, false, true, false},      {"GroupBoxPulseGuide", false, false, true, false},
+    {"ButtonResetIndex", false, false, true, false},   {"ButtonStop", false, false, true, false},
+    {"ButtonFree", false, true, true, true},           {"GroupBoxTrack2", false, false, true, false},
+    {"GroupBoxSlew", false, false, true, false},       {"ButtonUpdateSlew", false, false, false, false},
+    {"GroupBoxGoTo", false, false, true, false},       {"GroupBoxPulseGuide", false, false, true, false},
     {"GroupBoxGraph", false, false, true, false},
 };
 
@@ -231,7 +236,7 @@ TEST_F(LiveTest, EnabledStatesOfEveryStep)
     form->RadioButtonContinuous->setChecked(true);
     activate();
     check("activate", &EnabledExpectation::activate);
-    EXPECT_TRUE(ownEnabled(*form, "ButtonUpdateSlew"));  // continuous slew selected
+    EXPECT_TRUE(ownEnabled(*form, "ButtonUpdateSlew")); // continuous slew selected
     form->ButtonRelease->click();
     check("release", &EnabledExpectation::release);
     form->RadioButtonPressed->setChecked(true);
@@ -271,12 +276,12 @@ TEST_F(LiveTest, ActivateSendsTheSixteenParametersAtThePollRate)
         EXPECT_EQ(platform.sleeps, std::vector<int>(16, c.d150));
 
         const QString a(c.letter);
-        const QStringList expected = {a + "&R", a + "&y4", a + "&h1023", a + "&s3000", a + "&a3000", a + "&f0",
-                                      a + "&u2", a + "&p7", a + "&i20", a + "&e3000", a + "&j3000", a + "&k3000",
+        const QStringList expected = {a + "&R",      a + "&y4", a + "&h1023",  a + "&s3000", a + "&a3000", a + "&f0",
+                                      a + "&u2",     a + "&p7", a + "&i20",    a + "&e3000", a + "&j3000", a + "&k3000",
                                       a + "&r40000", a + "&t0", a + "&g40000", a + "&C0"};
         EXPECT_EQ(frames, expected);
         QStringList lines = consoleLines().mid(consoleBefore);
-        ASSERT_EQ(lines.size(), 18);  // empty line, sixteen commands, empty line
+        ASSERT_EQ(lines.size(), 18); // empty line, sixteen commands, empty line
         EXPECT_EQ(lines[0], "");
         for (int i = 0; i < 16; ++i) EXPECT_EQ(lines[i + 1], "Command =    :" + expected[i] + "#");
         EXPECT_EQ(lines[17], "");
@@ -295,7 +300,7 @@ TEST_F(LiveTest, TextTypedIntoTheListsSelectsTheItemItSpellsOrNone)
         char letter;
         int interval;
     } cases[] = {
-        {"40", "12", -1, -1, '?', 150},  // no item: no controller, six requests a second
+        {"40", "12", -1, -1, '?', 150}, // no item: no controller, six requests a second
         {"3", "10", 3, 7, 'C', 83},
         {"", "", -1, -1, '?', 150},
     };
@@ -330,8 +335,8 @@ TEST_F(LiveTest, PolarityByteAndReferenceSystem)
 {
     simulator();
     connect();
-    QGroupBox* groups[] = {form->RadioGroupLimSwP, form->RadioGroupLimSwM, form->RadioGroupInvertDir,
-                           form->RadioGroupFreeAtStop, form->RadioGroupEnableVoltage, form->RadioGroupIndexEdge,
+    QGroupBox* groups[] = {form->RadioGroupLimSwP,       form->RadioGroupLimSwM,        form->RadioGroupInvertDir,
+                           form->RadioGroupFreeAtStop,   form->RadioGroupEnableVoltage, form->RadioGroupIndexEdge,
                            form->RadioGroupResetOnIndex, form->RadioGroupSensorDetect};
     // The polarity group is locked while connected: set the choices before.
     form->ButtonDisconnect->click();
@@ -350,7 +355,7 @@ TEST_F(LiveTest, PolarityByteAndReferenceSystem)
     TForm1::setRadioIndex(form->RadioGroupRefSyst, 0);
     frames.clear();
     form->ButtonActivate->click();
-    EXPECT_EQ(frames[1], "A&y251");  // locked group, unchanged
+    EXPECT_EQ(frames[1], "A&y251"); // locked group, unchanged
     EXPECT_EQ(frames[15], "A&C0");
     EXPECT_EQ(form->LabelRefSyst->text(), "Reference system: FIXED");
     EXPECT_DOUBLE_EQ(form->test_sidspeed, 40.0);
@@ -361,7 +366,7 @@ TEST_F(LiveTest, PollShowsTheSimulatedController)
     simulator();
     connect();
     activate();
-    tick();  // no request outstanding yet
+    tick(); // no request outstanding yet
     EXPECT_EQ(form->LabelRX->text(), "Waiting 1");
     tick();
     EXPECT_TRUE(form->LabelRX->text().startsWith("A0")) << form->LabelRX->text().toStdString();
@@ -399,7 +404,7 @@ TEST_F(LiveTest, StatusRepliesWithFaults)
     struct Case {
         std::string reply;
         const char* rx;
-        const char* status;  // nullptr: unchanged
+        const char* status; // nullptr: unchanged
         const char* comErr;
         int sid, pos;
     };
@@ -416,9 +421,9 @@ TEST_F(LiveTest, StatusRepliesWithFaults)
 
     const Case cases[] = {
         {"RXFX", "Waiting 1", "Status: TRACKING", "........", 1200, 1150},
-        {"C0S01", "Waiting 1", "Status: TRACKING", "........", 1200, 1150},          // too short
-        {"P0S011A2B3C#", "Waiting 1", "Status: TRACKING", "........", 1200, 1150},   // no address
-        {"C1M01A#", "C1M01A#", "Status: MOVING", "COM ERROR", 1200, 1150},            // two fields only
+        {"C0S01", "Waiting 1", "Status: TRACKING", "........", 1200, 1150},        // too short
+        {"P0S011A2B3C#", "Waiting 1", "Status: TRACKING", "........", 1200, 1150}, // no address
+        {"C1M01A#", "C1M01A#", "Status: MOVING", "COM ERROR", 1200, 1150},         // two fields only
         {"C0Q0112x0A1150B512C#", "C0Q0112x0A1150B512C#", "Status: UNKNOWN", "COM ERROR", 1200, 1150},
         {"C0S017A5B9C#", "C0S017A5B9C#", "Status: STOPPED and LOCKED", "........", 7, 5},
     };
@@ -500,8 +505,7 @@ TEST_F(LiveTest, MotorDeactivatedMessageOncePerActivationWhileThePollGoesOn)
         const int until = ticks + atLeastTicks;
         QElapsedTimer t;
         t.start();
-        while (ticks < until && t.elapsed() < 5000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        while (ticks < until && t.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     };
     runTimer(12);
     const QString text = "Motor disactivated. Click Release, then click Activate";
@@ -529,11 +533,11 @@ TEST_F(LiveTest, ReleaseThenActivateAnotherController)
     platform.sleeps.clear();
     form->ButtonRelease->click();
     EXPECT_EQ(frames, (QStringList{"A&N", "A&F", "A&Z"}));
-    EXPECT_EQ(platform.sleeps, (std::vector<int>{100, 100, 60}));  // rate "8": delay150 100, delay100 60
+    EXPECT_EQ(platform.sleeps, (std::vector<int>{100, 100, 60})); // rate "8": delay150 100, delay100 60
     QStringList lines = consoleLines().mid(before);
-    EXPECT_EQ(lines, (QStringList{"", "Command =    :A&N#", "Command =    :A&F#", "Command =    :A&Z#",
-                                  "Controller FREE"}));
-    EXPECT_TRUE(form->Timer1.isActive());  // the panel keeps following the released controller
+    EXPECT_EQ(lines,
+              (QStringList{"", "Command =    :A&N#", "Command =    :A&F#", "Command =    :A&Z#", "Controller FREE"}));
+    EXPECT_TRUE(form->Timer1.isActive()); // the panel keeps following the released controller
     tick();
     tick();
     EXPECT_EQ(form->LabelStatus->text(), "Status: RELEASED and FREE");
@@ -575,7 +579,7 @@ TEST_F(LiveTest, AVanishedDeviceLeavesTheToolWorking)
     tick();
     ASSERT_EQ(form->LabelComErr->text(), "........");
     const QString shown = form->LabelSid->text();
-    sim->vanish();  // the USB cable is pulled
+    sim->vanish(); // the USB cable is pulled
     for (int i = 0; i < 3; ++i) tick();
     EXPECT_EQ(form->LabelRX->text(), "Waiting 1");
     EXPECT_EQ(form->LabelSid->text(), shown);
@@ -586,7 +590,7 @@ TEST_F(LiveTest, AVanishedDeviceLeavesTheToolWorking)
     EXPECT_FALSE(form->isPortOpen);
 
     sim.reset();
-    simulator();  // plugged in again
+    simulator(); // plugged in again
     connect();
     EXPECT_TRUE(form->isConnected) << form->LabelRX->text().toStdString();
 }

@@ -23,10 +23,7 @@ QColor windowColour(const QWidget* w) { return w->palette().color(QPalette::Wind
 const QColor kRed(255, 0, 0);
 const QColor kGrey(128, 128, 128);
 
-QString integerMessage(const QString& text)
-{
-    return "Value \"" + text + "\" in edit box\r\nis not an integer.";
-}
+QString integerMessage(const QString& text) { return "Value \"" + text + "\" in edit box\r\nis not an integer."; }
 
 QString numberMessage(const QString& text)
 {
@@ -39,7 +36,7 @@ protected:
     {
         SimWindowTest::SetUp();
         connect();
-        activate();  // controller A, rate "8": delay100 60, delay150 100
+        activate(); // controller A, rate "8": delay100 60, delay150 100
         ASSERT_TRUE(form->Timer1.isActive());
         form->PageControl1->setCurrentWidget(form->TabSheetControl);
         clearRecords();
@@ -75,34 +72,58 @@ TEST_F(MotionTest, EveryButtonSendsItsCommandsWithTheirPauses)
         QAbstractButton* button;
         QStringList frames;
         std::vector<int> sleeps;
-        QStringList consoleTail;  // after the command lines
+        QStringList consoleTail; // after the command lines
     };
     TForm1& f = *form;
     const Case cases[] = {
         {"STOP", [] {}, f.ButtonStop, {"A&S"}, {60}, {}},
         {"FREE", [] {}, f.ButtonFree, {"A&F"}, {60}, {}},
-        {"RESET POSITION", [] {}, f.ButtonResetPos, {"A&R"}, {60},
+        {"RESET POSITION",
+         [] {},
+         f.ButtonResetPos,
+         {"A&R"},
+         {60},
          {"Motor position, QE", " and sidereal counters set to 0.", ""}},
         {"Reset Index", [] {}, f.ButtonResetIndex, {"A&J"}, {60}, {}},
         {"UNTRACK", [] {}, f.ButtonUntrack, {"A&N"}, {60}, {}},
         {"TRACK", [&f] { f.EditTrackSpeed->setText("1.5"); }, f.ButtonTrack, {"A&t1500", "A&T"}, {100, 60}, {}},
-        {"TRACK, less than a thousandth", [&f] { f.EditTrackSpeed->setText("0.0004"); }, f.ButtonTrack,
-         {"A&t0", "A&T"}, {100, 60}, {}},
-        {"TRACK, negative, half to even", [&f] { f.EditTrackSpeed->setText("-0.0625"); }, f.ButtonTrack,
-         {"A&t-62", "A&T"}, {100, 60}, {}},
-        {"Update Speed", [&f] {
+        {"TRACK, less than a thousandth",
+         [&f] { f.EditTrackSpeed->setText("0.0004"); },
+         f.ButtonTrack,
+         {"A&t0", "A&T"},
+         {100, 60},
+         {}},
+        {"TRACK, negative, half to even",
+         [&f] { f.EditTrackSpeed->setText("-0.0625"); },
+         f.ButtonTrack,
+         {"A&t-62", "A&T"},
+         {100, 60},
+         {}},
+        {"Update Speed",
+         [&f] {
              f.RadioButtonContinuous->click();
              f.EditSlewSpeed->setText("$1F4");
          },
-         f.ButtonUpdateSlew, {"A&w$1F4"}, {60}, {}},
-        {"GO TO", [&f] {
+         f.ButtonUpdateSlew,
+         {"A&w$1F4"},
+         {60},
+         {}},
+        {"GO TO",
+         [&f] {
              f.EditGotoSpeed->setText(" +2000");
              f.EditGotoPos->setText("-1200");
          },
-         f.ButtonGoTo, {"A&s +2000", "A&G-1200"}, {100, 60}, {}},
+         f.ButtonGoTo,
+         {"A&s +2000", "A&G-1200"},
+         {100, 60},
+         {}},
         {"pulse -", [&f] { f.EditPulseTime->setText("500"); }, f.ButtonPulseLeft, {"A&P-500"}, {60}, {}},
-        {"pulse + beyond the hint's maximum", [&f] { f.EditPulseTime->setText("20000"); }, f.ButtonPulseRight,
-         {"A&P+20000"}, {60}, {}},
+        {"pulse + beyond the hint's maximum",
+         [&f] { f.EditPulseTime->setText("20000"); },
+         f.ButtonPulseRight,
+         {"A&P+20000"},
+         {60},
+         {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -148,23 +169,31 @@ TEST_F(MotionTest, AFailedCheckSendsNothingAndLeavesThePollRunning)
     TForm1& f = *form;
     const Case cases[] = {
         {"TRACK, no number", [&f] { f.EditTrackSpeed->setText("1,5"); }, f.ButtonTrack, {numberMessage("1,5")}},
-        {"TRACK, thousandths beyond 32 bits", [&f] { f.EditTrackSpeed->setText("1e10"); }, f.ButtonTrack,
+        {"TRACK, thousandths beyond 32 bits",
+         [&f] { f.EditTrackSpeed->setText("1e10"); },
+         f.ButtonTrack,
          {"Value \"1e10\" in edit box\r\nis out of range."}},
-        {"Update Speed", [&f] {
+        {"Update Speed",
+         [&f] {
              f.RadioButtonContinuous->click();
              f.EditSlewSpeed->setText("fast");
          },
-         f.ButtonUpdateSlew, {integerMessage("fast")}},
-        {"GO TO, empty position", [&f] {
+         f.ButtonUpdateSlew,
+         {integerMessage("fast")}},
+        {"GO TO, empty position",
+         [&f] {
              f.EditGotoSpeed->setText("2000");
              f.EditGotoPos->setText("");
          },
-         f.ButtonGoTo, {integerMessage("")}},
-        {"GO TO, both wrong: the speed only", [&f] {
+         f.ButtonGoTo,
+         {integerMessage("")}},
+        {"GO TO, both wrong: the speed only",
+         [&f] {
              f.EditGotoSpeed->setText("2000.5");
              f.EditGotoPos->setText("x");
          },
-         f.ButtonGoTo, {integerMessage("2000.5")}},
+         f.ButtonGoTo,
+         {integerMessage("2000.5")}},
         {"pulse", [&f] { f.EditPulseTime->setText("1.5"); }, f.ButtonPulseRight, {integerMessage("1.5")}},
     };
     for (const Case& c : cases) {
@@ -188,27 +217,45 @@ TEST_F(MotionTest, MoveInItsThreeModes)
         QRadioButton* mode;
         const char* speed;
         const char* steps;
-        std::vector<std::pair<Act, QStringList>> acts;  // each act and the frames it sends
+        std::vector<std::pair<Act, QStringList>> acts; // each act and the frames it sends
         QStringList messages;
     };
     TForm1& f = *form;
     const Case cases[] = {
-        {"continuous: the release sends nothing, a second press moves again", f.RadioButtonContinuous, "500", "10",
+        {"continuous: the release sends nothing, a second press moves again",
+         f.RadioButtonContinuous,
+         "500",
+         "10",
          {{Press, {"A&M500"}}, {Release, {}}, {Press, {"A&M500"}}, {Release, {}}},
          {}},
-        {"button pressed: moves while held", f.RadioButtonPressed, "-500", "10",
+        {"button pressed: moves while held",
+         f.RadioButtonPressed,
+         "-500",
+         "10",
          {{Press, {"A&M-500"}}, {Release, {"A&S"}}},
          {}},
-        {"button pressed, bad speed: nothing, yet the release stops", f.RadioButtonPressed, "5e2", "10",
+        {"button pressed, bad speed: nothing, yet the release stops",
+         f.RadioButtonPressed,
+         "5e2",
+         "10",
          {{Press, {}}, {Release, {"A&S"}}},
          {integerMessage("5e2")}},
-        {"by steps: speed, then steps as typed", f.RadioButtonBySteps, "800", "1.5",
+        {"by steps: speed, then steps as typed",
+         f.RadioButtonBySteps,
+         "800",
+         "1.5",
          {{Press, {"A&s800", "A&D1.5"}}, {Release, {}}},
          {}},
-        {"by steps, bad speed: its message only", f.RadioButtonBySteps, "fast", "x",
+        {"by steps, bad speed: its message only",
+         f.RadioButtonBySteps,
+         "fast",
+         "x",
          {{Press, {}}, {Release, {}}},
          {integerMessage("fast")}},
-        {"by steps, bad step count", f.RadioButtonBySteps, "800", "1,5",
+        {"by steps, bad step count",
+         f.RadioButtonBySteps,
+         "800",
+         "1,5",
          {{Press, {}}, {Release, {}}},
          {numberMessage("1,5")}},
     };
@@ -256,7 +303,7 @@ TEST_F(MotionTest, ChangingTheModeWhileMoveIsHeldSendsNothing)
     form->RadioButtonContinuous->click();
     EXPECT_TRUE(form->ButtonUpdateSlew->isEnabled());
     mouseUp();
-    EXPECT_EQ(frames, QStringList{"A&M3000"});  // no stop: the motor keeps moving
+    EXPECT_EQ(frames, QStringList{"A&M3000"}); // no stop: the motor keeps moving
 }
 
 TEST_F(MotionTest, HeldCtrlMIgnoresAutoRepeatAndWorksFromAnEdit)
@@ -270,7 +317,7 @@ TEST_F(MotionTest, HeldCtrlMIgnoresAutoRepeatAndWorksFromAnEdit)
         key(QEvent::KeyPress, true, Qt::ControlModifier, edit);
     }
     EXPECT_EQ(frames, QStringList{"A&M3000"});
-    EXPECT_EQ(form->EditGotoPos->text(), "0");  // the edit got no key
+    EXPECT_EQ(form->EditGotoPos->text(), "0"); // the edit got no key
     // Ctrl let go first: the release of M still ends the move.
     key(QEvent::KeyRelease, false, Qt::NoModifier, edit);
     EXPECT_EQ(frames, (QStringList{"A&M3000", "A&S"}));
@@ -293,12 +340,9 @@ TEST_F(MotionTest, TheKeyboardReachesEveryCommand)
         Qt::KeyboardModifiers mods;
         QStringList frames;
     } cases[] = {
-        {Qt::Key_Escape, Qt::NoModifier, {"A&S"}},
-        {Qt::Key_F, Qt::ControlModifier, {"A&F"}},
-        {Qt::Key_T, Qt::ControlModifier, {"A&t0", "A&T"}},
-        {Qt::Key_Left, Qt::ControlModifier, {"A&P-700"}},
-        {Qt::Key_Right, Qt::ControlModifier, {"A&P+700"}},
-        {Qt::Key_G, Qt::ControlModifier, {"A&s3000", "A&G100"}},
+        {Qt::Key_Escape, Qt::NoModifier, {"A&S"}},         {Qt::Key_F, Qt::ControlModifier, {"A&F"}},
+        {Qt::Key_T, Qt::ControlModifier, {"A&t0", "A&T"}}, {Qt::Key_Left, Qt::ControlModifier, {"A&P-700"}},
+        {Qt::Key_Right, Qt::ControlModifier, {"A&P+700"}}, {Qt::Key_G, Qt::ControlModifier, {"A&s3000", "A&G100"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.frames.join("|").toStdString());
@@ -326,11 +370,11 @@ TEST_F(MotionTest, TheKeyboardReachesEveryCommand)
 TEST_F(MotionTest, CtrlMActsOnlyWhereMoveCanBeClicked)
 {
     form->RadioButtonPressed->click();
-    form->PageControl1->setCurrentWidget(form->TabSheetSetup);  // MOVE not shown
+    form->PageControl1->setCurrentWidget(form->TabSheetSetup); // MOVE not shown
     key(QEvent::KeyPress);
     key(QEvent::KeyRelease);
     form->PageControl1->setCurrentWidget(form->TabSheetControl);
-    form->ButtonRelease->click();  // MOVE disabled
+    form->ButtonRelease->click(); // MOVE disabled
     frames.clear();
     key(QEvent::KeyPress);
     key(QEvent::KeyRelease);

@@ -23,7 +23,7 @@ protected:
     {
         SimWindowTest::SetUp();
         connect();
-        activate();  // controller A, rate "8": delay150 100
+        activate(); // controller A, rate "8": delay150 100
         ASSERT_TRUE(form->Timer1.isActive());
         clearRecords();
         platform.onMessage = [this](const QString&) { timerAtMessage.push_back(form->Timer1.isActive()); };
@@ -36,24 +36,30 @@ TEST_F(UploadTest, EachGroupSendsItsEditedParametersInTableOrder)
 {
     struct Case {
         const char* name;
-        std::vector<std::pair<QLineEdit*, QString>> edits;  // in the order typed
+        std::vector<std::pair<QLineEdit*, QString>> edits; // in the order typed
         QAbstractButton* update;
         QStringList frames;
     };
     TForm1& f = *form;
     const Case cases[] = {
         {"KI, then KP: KP first", {{f.EditKI, "30"}, {f.EditKP, "9"}}, f.ButtonUpdatePID, {"A&p9", "A&i30"}},
-        {"the whole PI group", {{f.EditIntMaxSpeed, "5"}, {f.EditIntLim, "4"}, {f.EditErrLim, "3"}, {f.EditKI, "2"},
-                                {f.EditKP, "1"}},
-         f.ButtonUpdatePID, {"A&p1", "A&i2", "A&e3", "A&j4", "A&k5"}},
+        {"the whole PI group",
+         {{f.EditIntMaxSpeed, "5"}, {f.EditIntLim, "4"}, {f.EditErrLim, "3"}, {f.EditKI, "2"}, {f.EditKP, "1"}},
+         f.ButtonUpdatePID,
+         {"A&p1", "A&i2", "A&e3", "A&j4", "A&k5"}},
         {"as typed, hexadecimal included",
          {{f.EditPulseWidth, "+3"}, {f.EditSensor, " 900"}, {f.EditFinal, "x10"}, {f.EditAccel, "$9C4"}},
-         f.ButtonUpdateProp, {"A&a$9C4", "A&fx10", "A&h 900", "A&u+3"}},
+         f.ButtonUpdateProp,
+         {"A&a$9C4", "A&fx10", "A&h 900", "A&u+3"}},
         {"only the group clicked", {{f.EditAccel, "2500"}, {f.EditKP, "8"}}, f.ButtonUpdatePID, {"A&p8"}},
         {"the other group's edit waits", {}, f.ButtonUpdateProp, {"A&a2500"}},
-        {"offset and guiding speeds in thousandths", {{f.EditGuideSpeed, "20.5"}, {f.EditTrackSpeed, "-0.5"}},
-         f.ButtonUpdateTrack, {"A&t-500", "A&g20500"}},
-        {"the sidereal speed brings the other two", {{f.EditSidSpeed, "40.5"}}, f.ButtonUpdateTrack,
+        {"offset and guiding speeds in thousandths",
+         {{f.EditGuideSpeed, "20.5"}, {f.EditTrackSpeed, "-0.5"}},
+         f.ButtonUpdateTrack,
+         {"A&t-500", "A&g20500"}},
+        {"the sidereal speed brings the other two",
+         {{f.EditSidSpeed, "40.5"}},
+         f.ButtonUpdateTrack,
          {"A&r40500", "A&t-500", "A&g20500"}},
     };
     for (const Case& c : cases) {
@@ -71,7 +77,8 @@ TEST_F(UploadTest, EachGroupSendsItsEditedParametersInTableOrder)
         EXPECT_FALSE(c.update->isEnabled());
         QStringList expected;
         for (const QString& fr : c.frames) expected << "Command =    :" + fr + "#";
-        expected << "" << "";  // the separator: an appended line break
+        expected << ""
+                 << ""; // the separator: an appended line break
         EXPECT_EQ(consoleLines().mid(before), expected);
     }
     // The record follows what was sent.
@@ -105,7 +112,7 @@ TEST_F(UploadTest, FlagsLabelsAndTheControlTabAfterASiderealSpeed)
     setLabelColor(f.LabelTkSpd1, kBlack);
     setLabelColor(f.LabelTkSpd2, kBlack);
     f.trackspeedchanged = false;
-    f.EditSidSpeed->setText("15,0417");  // comma locale below
+    f.EditSidSpeed->setText("15,0417"); // comma locale below
     platform.separator = ',';
     clearRecords();
     f.ButtonUpdateTrack->click();
@@ -113,7 +120,7 @@ TEST_F(UploadTest, FlagsLabelsAndTheControlTabAfterASiderealSpeed)
     EXPECT_DOUBLE_EQ(f.test_sidspeed, 15.0417);
     EXPECT_TRUE(f.trackspeedchanged);
     EXPECT_EQ(labelColor(f.LabelTkSpd1), kBlack);
-    ASSERT_EQ(platform.messages.size(), 2);  // the check, then the failed refresh
+    ASSERT_EQ(platform.messages.size(), 2); // the check, then the failed refresh
     EXPECT_EQ(platform.messages[0], "Value \"\" in edit box\r\nis not a number.\r\nCheck for decimal separator.");
     EXPECT_TRUE(f.ButtonUpdateTrack->isEnabled());
     EXPECT_TRUE(f.Timer1.isActive());
@@ -130,8 +137,8 @@ TEST_F(UploadTest, ARejectedTextWaitsAndTheRestOfTheGroupGoesOut)
 
     ASSERT_EQ(platform.messages.size(), 2);
     EXPECT_EQ(platform.messages[0], "Value \"abc\" in edit box\r\nis not an integer.");
-    EXPECT_TRUE(platform.messages[1].contains("abc")) << platform.messages[1].toStdString();  // the refresh
-    EXPECT_EQ(timerAtMessage, (std::vector<bool>{false, true}));  // the report comes with the poll running
+    EXPECT_TRUE(platform.messages[1].contains("abc")) << platform.messages[1].toStdString(); // the refresh
+    EXPECT_EQ(timerAtMessage, (std::vector<bool>{false, true})); // the report comes with the poll running
     EXPECT_EQ(frames, QStringList{"A&i25"});
     EXPECT_TRUE(f.KPchanged);
     EXPECT_FALSE(f.KIchanged);
@@ -157,12 +164,12 @@ TEST_F(UploadTest, AnUploadWithNothingFlaggedStillCompletes)
 {
     TForm1& f = *form;
     f.setWindowTitle(f.formTitle + "model-1.qvm");
-    f.EditGotoSpeed->setText("2500");  // bound to the record, not uploadable
+    f.EditGotoSpeed->setText("2500"); // bound to the record, not uploadable
     f.ButtonUpdateProp->setEnabled(true);
     const int before = consoleLines().size();
     f.ButtonUpdateProp->click();
     EXPECT_TRUE(frames.isEmpty());
-    EXPECT_EQ(f.mySettings.setting_gotoSpeed, 2500);  // the record was refreshed
+    EXPECT_EQ(f.mySettings.setting_gotoSpeed, 2500); // the record was refreshed
     EXPECT_FALSE(f.ButtonUpdateProp->isEnabled());
     EXPECT_EQ(consoleLines().mid(before), (QStringList{"", ""}));
     EXPECT_EQ(f.windowTitle(), f.formTitle);
