@@ -132,7 +132,7 @@ bool readRecordFile(const std::string& path, TMYSETTINGS& rec)
         if (got < 0) {
             if (errno == EINTR) continue;
             ::close(fd);
-            return false;  // a folder, a device that fails, ...
+            return false; // a folder, a device that fails, ...
         }
         if (got == 0) break;
         n += static_cast<std::size_t>(got);
@@ -181,7 +181,7 @@ std::string getZARPdir(const std::string& executablePath)
 {
     std::filesystem::path dir = std::filesystem::path(executablePath).parent_path();
     std::string s = dir.string();
-    if (s.empty()) s = ".";
+    if (s.empty()) return "./";
     if (s.back() != '/') s += '/';
     return s;
 }
