@@ -37,7 +37,7 @@ public:
         if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0)
             throw std::runtime_error("no pseudo-terminal");
         slave_ = ptsname(master_);
-        termios tio {};
+        termios tio{};
         tcgetattr(master_, &tio);
         cfmakeraw(&tio);
         tcsetattr(master_, TCSANOW, &tio);
@@ -50,15 +50,13 @@ public:
     const std::string& slave() const { return slave_; }
     void closeMaster()
     {
-        if (master_ >= 0)
-            ::close(master_);
+        if (master_ >= 0) ::close(master_);
         master_ = -1;
     }
 
     void send(const std::string& bytes) const
     {
-        ASSERT_EQ(::write(master_, bytes.data(), bytes.size()),
-                  static_cast<ssize_t>(bytes.size()));
+        ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
     }
 
     // What the port wrote, until the line has been quiet for `quietMs`.
@@ -67,12 +65,10 @@ public:
         std::string out;
         for (;;) {
             pollfd p{master_, POLLIN, 0};
-            if (::poll(&p, 1, quietMs) <= 0 || (p.revents & POLLIN) == 0)
-                return out;
+            if (::poll(&p, 1, quietMs) <= 0 || (p.revents & POLLIN) == 0) return out;
             char buf[256];
             const ssize_t n = ::read(master_, buf, sizeof buf);
-            if (n <= 0)
-                return out;
+            if (n <= 0) return out;
             out.append(buf, static_cast<std::size_t>(n));
         }
     }
@@ -94,8 +90,7 @@ protected:
         xdg_.set(root_.string());
         folder_ = root_ / "ZARPO" / "ports";
         fs::create_directories(folder_);
-        for (int n = serial::kFirstPort; n <= serial::kLastPort; ++n)
-            link(n, "/nonexistent/zarpo-port");
+        for (int n = serial::kFirstPort; n <= serial::kLastPort; ++n) link(n, "/nonexistent/zarpo-port");
     }
 
     void TearDown() override
@@ -114,20 +109,20 @@ protected:
     }
 
     // Opens port n on a fresh pseudo-terminal and sets it up as the tool does.
-    std::unique_ptr<Pty> connected(int n, const std::string& baud = "9600")
+    std::unique_ptr<Pty> connected(int n, const std::string& baud = "9600", int readTotalMs = 25)
     {
         auto pty = std::make_unique<Pty>();
         link(n, pty->slave());
         EXPECT_TRUE(serial::openComPort("COM" + std::to_string(n)));
         std::vector<std::string> messages;
-        EXPECT_TRUE(serial::setupComPort(baud, 25, [&](const std::string& m) { messages.push_back(m); }));
+        EXPECT_TRUE(serial::setupComPort(baud, readTotalMs, [&](const std::string& m) { messages.push_back(m); }));
         EXPECT_TRUE(messages.empty());
         return pty;
     }
 
     fs::path root_;
     fs::path folder_;
-    ScopedEnv xdg_{"XDG_CONFIG_HOME"};  // put back when the test ends
+    ScopedEnv xdg_{"XDG_CONFIG_HOME"}; // put back when the test ends
 };
 
 TEST(PortNames, ComNumber)
@@ -136,14 +131,24 @@ TEST(PortNames, ComNumber)
         const char* name;
         std::optional<int> expected;
     } cases[] = {
-        {"COM1", 1},         {"COM9", 9},          {"COM10", 10},      {"COM99", 99},
-        {"COM0", std::nullopt},  {"COM100", std::nullopt}, {"COM07", std::nullopt},
-        {"COM", std::nullopt},   {"com3", 3},   {"cOm12", 12},   {"COM3 ", std::nullopt},
-        {" COM3", std::nullopt}, {"COM-3", std::nullopt},  {"COMx", std::nullopt},
-        {"", std::nullopt},      {"/dev/ttyUSB0", std::nullopt},
+        {"COM1", 1},
+        {"COM9", 9},
+        {"COM10", 10},
+        {"COM99", 99},
+        {"COM0", std::nullopt},
+        {"COM100", std::nullopt},
+        {"COM07", std::nullopt},
+        {"COM", std::nullopt},
+        {"com3", 3},
+        {"cOm12", 12},
+        {"COM3 ", std::nullopt},
+        {" COM3", std::nullopt},
+        {"COM-3", std::nullopt},
+        {"COMx", std::nullopt},
+        {"", std::nullopt},
+        {"/dev/ttyUSB0", std::nullopt},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(serial::comNumber(c.name), c.expected) << '"' << c.name << '"';
+    for (const auto& c : cases) EXPECT_EQ(serial::comNumber(c.name), c.expected) << '"' << c.name << '"';
 }
 
 TEST_F(SerialTest, DevicePathTableAndLinks)
@@ -154,13 +159,11 @@ TEST_F(SerialTest, DevicePathTableAndLinks)
         int n;
         std::optional<std::string> expected;
     } table[] = {
-        {1, "/dev/ttyUSB0"},   {16, "/dev/ttyUSB15"}, {17, "/dev/ttyACM0"}, {32, "/dev/ttyACM15"},
-        {33, "/dev/rfcomm0"},  {48, "/dev/rfcomm15"}, {49, "/dev/ttyS0"},   {64, "/dev/ttyS15"},
-        {65, std::nullopt},    {99, std::nullopt},    {0, std::nullopt},    {100, std::nullopt},
-        {-1, std::nullopt},
+        {1, "/dev/ttyUSB0"},   {16, "/dev/ttyUSB15"}, {17, "/dev/ttyACM0"}, {32, "/dev/ttyACM15"}, {33, "/dev/rfcomm0"},
+        {48, "/dev/rfcomm15"}, {49, "/dev/ttyS0"},    {64, "/dev/ttyS15"},  {65, std::nullopt},    {99, std::nullopt},
+        {0, std::nullopt},     {100, std::nullopt},   {-1, std::nullopt},
     };
-    for (const auto& c : table)
-        EXPECT_EQ(serial::devicePathFor(c.n), c.expected) << "COM" << c.n;
+    for (const auto& c : table) EXPECT_EQ(serial::devicePathFor(c.n), c.expected) << "COM" << c.n;
 
     // A link replaces the table, also where the table has nothing, and even
     // when it leads nowhere; a plain file counts as well.
@@ -169,8 +172,7 @@ TEST_F(SerialTest, DevicePathTableAndLinks)
     link(50, "/nonexistent");
     std::ofstream(folder_ / "COM70").put('x');
     const std::string f = (folder_ / "").string();
-    for (int n : {1, 99, 50, 70})
-        EXPECT_EQ(serial::devicePathFor(n), f + "COM" + std::to_string(n));
+    for (int n : {1, 99, 50, 70}) EXPECT_EQ(serial::devicePathFor(n), f + "COM" + std::to_string(n));
     EXPECT_EQ(serial::devicePathFor(2), "/dev/ttyUSB1");
 }
 
@@ -178,7 +180,7 @@ TEST_F(SerialTest, PortFolderFollowsEnvironment)
 {
     ScopedEnv home("HOME");
     const struct {
-        const char* xdg;  // nullptr: unset
+        const char* xdg; // nullptr: unset
         const char* home;
         const char* expected;
     } cases[] = {
@@ -236,7 +238,7 @@ TEST_F(SerialTest, OpenIsExclusive)
 {
     auto pty = connected(3);
     const int fd = ::open(pty->slave().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    ASSERT_GE(fd, 0);  // root passes TIOCEXCL; the lock is what stops it
+    ASSERT_GE(fd, 0); // root passes TIOCEXCL; the lock is what stops it
     EXPECT_NE(::flock(fd, LOCK_EX | LOCK_NB), 0);
     ::close(fd);
 
@@ -253,7 +255,7 @@ TEST_F(SerialTest, APortNameInAnyCaseOpensThatPort)
         ASSERT_TRUE(serial::openComPort(name));
         ASSERT_TRUE(serial::setupComPort("9600", 25, [](const std::string&) {}));
         serial::writeComPort(":A&S#");
-        char buf[16] {};
+        char buf[16]{};
         ASSERT_EQ(::read(pty.master(), buf, sizeof buf), 5);
         EXPECT_EQ(std::string(buf, 5), ":A&S#");
         serial::closeComPort();
@@ -304,13 +306,13 @@ TEST_F(SerialTest, ListingOpeningAndClosingClearHangUpOnClose)
     const int other = ::open(pty.slave().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     ASSERT_GE(other, 0);
     auto setHupcl = [&] {
-        termios tio {};
+        termios tio{};
         ASSERT_EQ(::tcgetattr(other, &tio), 0);
         tio.c_cflag |= HUPCL;
         ASSERT_EQ(::tcsetattr(other, TCSANOW, &tio), 0);
     };
     auto hupcl = [&] {
-        termios tio {};
+        termios tio{};
         EXPECT_EQ(::tcgetattr(other, &tio), 0);
         return (tio.c_cflag & HUPCL) != 0;
     };
@@ -319,11 +321,13 @@ TEST_F(SerialTest, ListingOpeningAndClosingClearHangUpOnClose)
         std::function<void()> touch;
     } cases[] = {
         {"listing", [] { EXPECT_EQ(serial::listComPorts(), (std::vector<std::string>{"COM3"})); }},
-        {"open and close", [] {
+        {"open and close",
+         [] {
              ASSERT_TRUE(serial::openComPort("COM3"));
              serial::closeComPort();
          }},
-        {"open, set up and close", [] {
+        {"open, set up and close",
+         [] {
              ASSERT_TRUE(serial::openComPort("COM3"));
              EXPECT_TRUE(serial::setupComPort("57600", 25, nullptr));
              serial::closeComPort();
@@ -344,7 +348,7 @@ TEST_F(SerialTest, ListingOpeningAndClosingClearHangUpOnClose)
 TEST_F(SerialTest, WriteToADeviceThatNeverReadsReturnsWithinItsBound)
 {
     auto pty = connected(3, "115200");
-    const std::string flood(256 * 1024, 'x');  // far more than the terminal holds
+    const std::string flood(256 * 1024, 'x'); // far more than the terminal holds
     const auto start = std::chrono::steady_clock::now();
     auto work = std::async(std::launch::async, [&] { serial::writeComPort(flood); });
     ASSERT_EQ(work.wait_for(std::chrono::seconds(5)), std::future_status::ready) << "the write hangs";
@@ -368,7 +372,7 @@ TEST_F(SerialTest, ReadsOneReplyOfAtMost80Bytes)
     const std::string twenty = std::string(19, 'y') + "#";
     const struct {
         const char* what;
-        std::vector<std::string> arrivals;  // sent before each read
+        std::vector<std::string> arrivals; // sent before each read
         std::vector<std::string> reads;
     } cases[] = {
         {"ok", {"OK#"}, {"OK#"}},
@@ -379,15 +383,24 @@ TEST_F(SerialTest, ReadsOneReplyOfAtMost80Bytes)
         {"cut reply, tail first next time", {"C0T0112", "00A1150B512C#"}, {"RXFX", "00A1150B512C#"}},
         {"100 bytes", {eighty + twenty, ""}, {eighty, twenty}},
         {"100 bytes, 80th not #", {std::string(80, 'z') + twenty, ""}, {"RXFX", twenty}},
-        {"bytes above 127", {"A0S\xC8" "1A2B3C#"}, {"A0S\xC8" "1A2B3C#"}},
-        {"NUL inside", {std::string("A0S\0" "1#", 6)}, {std::string("A0S\0" "1#", 6)}},
+        {"bytes above 127",
+         {"A0S\xC8"
+          "1A2B3C#"},
+         {"A0S\xC8"
+          "1A2B3C#"}},
+        {"NUL inside",
+         {std::string("A0S\0"
+                      "1#",
+                      6)},
+         {std::string("A0S\0"
+                      "1#",
+                      6)}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         auto pty = connected(3);
         for (std::size_t i = 0; i < c.reads.size(); ++i) {
-            if (i < c.arrivals.size() && !c.arrivals[i].empty())
-                pty->send(c.arrivals[i]);
+            if (i < c.arrivals.size() && !c.arrivals[i].empty()) pty->send(c.arrivals[i]);
             EXPECT_EQ(serial::readComPort(), c.reads[i]) << "read " << i;
         }
         serial::closeComPort();
@@ -396,7 +409,9 @@ TEST_F(SerialTest, ReadsOneReplyOfAtMost80Bytes)
 
 TEST_F(SerialTest, ReplyArrivingDuringTheReadIsTaken)
 {
-    auto pty = connected(3);
+    // A read total well above the sender's delay, so that a loaded machine
+    // still delivers the reply inside the read.
+    auto pty = connected(3, "9600", 500);
     auto late = std::async(std::launch::async, [&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
         pty->send("OK#");
@@ -412,7 +427,8 @@ TEST_F(SerialTest, WritesTheFrameAndKeepsTheInputQueue)
     serial::writeComPort(":A&S#");
     EXPECT_EQ(pty->received(), ":A&S#");
     serial::writeComPort(std::string(":B&D") + "\xB0" + "1#");
-    EXPECT_EQ(pty->received(), ":B&D\xB0" "1#");
+    EXPECT_EQ(pty->received(), ":B&D\xB0"
+                               "1#");
     // The reply that was waiting before the writes is still there.
     EXPECT_EQ(serial::readComPort(), "OK#");
 }
@@ -468,7 +484,7 @@ TEST_F(SerialTest, SetupStopsAtTheFirstFailingStep)
 
     const struct {
         const char* what;
-        const char* port;  // nullptr: no port open
+        const char* port; // nullptr: no port open
         std::string baud;
         int timeout;
         const char* message;
@@ -492,8 +508,7 @@ TEST_F(SerialTest, SetupStopsAtTheFirstFailingStep)
             ASSERT_TRUE(serial::openComPort(c.port));
         }
         std::vector<std::string> messages;
-        EXPECT_FALSE(serial::setupComPort(c.baud, c.timeout,
-                                          [&](const std::string& m) { messages.push_back(m); }));
+        EXPECT_FALSE(serial::setupComPort(c.baud, c.timeout, [&](const std::string& m) { messages.push_back(m); }));
         EXPECT_EQ(messages, std::vector<std::string>{c.message});
     }
 }
@@ -504,7 +519,7 @@ TEST_F(SerialTest, SetupMakesARaw8N1LineAtAnyRate)
         SCOPED_TRACE(baud);
         Pty pty;
         // Start from a cooked line with flow control and parity, as a driver may.
-        termios tio {};
+        termios tio{};
         tcgetattr(pty.master(), &tio);
         tio.c_lflag |= ICANON | ECHO | ISIG;
         tio.c_iflag |= IXON | IXOFF | ICRNL;
@@ -516,12 +531,12 @@ TEST_F(SerialTest, SetupMakesARaw8N1LineAtAnyRate)
         link(3, pty.slave());
         ASSERT_TRUE(serial::openComPort("COM3"));
         std::vector<std::string> messages;
-        EXPECT_TRUE(serial::setupComPort(std::to_string(baud), 25,
-                                         [&](const std::string& m) { messages.push_back(m); }));
+        EXPECT_TRUE(
+            serial::setupComPort(std::to_string(baud), 25, [&](const std::string& m) { messages.push_back(m); }));
         EXPECT_TRUE(messages.empty());
 
         EXPECT_EQ(serial::detail::readBaudRate(pty.master()), baud);
-        termios now {};
+        termios now{};
         ASSERT_EQ(tcgetattr(pty.master(), &now), 0);
         EXPECT_EQ(now.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), static_cast<tcflag_t>(CS8));
         EXPECT_EQ(now.c_cflag & (CLOCAL | CREAD), static_cast<tcflag_t>(CLOCAL | CREAD));
