@@ -9,41 +9,11 @@
 
 #include "analysis/graph.h"
 #include "analysis/samples_csv.h"
+#include "csv_cells.h"
 
 namespace {
 
 using namespace analysis;
-
-std::vector<std::vector<std::string>> parseCsv(const std::string& text)
-{
-    std::vector<std::vector<std::string>> rows;
-    EXPECT_TRUE(text.empty() || text.back() == '\n');
-    EXPECT_EQ(text.find('\r'), std::string::npos);
-    std::size_t at = 0;
-    while (at < text.size()) {
-        const std::size_t end = text.find('\n', at);
-        const std::string line = text.substr(at, end - at);
-        at = end + 1;
-        std::vector<std::string> cells;
-        std::size_t c = 0;
-        for (;;) {
-            const std::size_t comma = line.find(',', c);
-            cells.push_back(line.substr(c, comma - c));
-            if (comma == std::string::npos) break;
-            c = comma + 1;
-        }
-        rows.push_back(cells);
-    }
-    return rows;
-}
-
-double number(const std::string& s)
-{
-    double v = NAN;
-    const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
-    EXPECT_TRUE(r.ec == std::errc() && r.ptr == s.data() + s.size()) << '"' << s << '"';
-    return v;
-}
 
 // A tracking run at S = 40 steps/s: samples 4 steps (0.1 s) apart, the count
 // restarting from zero, the position lagging by a varying amount.
@@ -69,7 +39,9 @@ TEST(SamplesCsv, OneRowPerDrawnSampleWithTheSamplesValues)
     // The run ends on the first count past 17 s × 40 = 680 (sample 171); the
     // curves stop at the first that reaches it (sample 170).
     const FinishedRun run = trackingRun(171);
-    const auto rows = parseCsv(samplesCsv(run));
+    const auto parsed = csv_cells::rows(samplesCsv(run));
+    ASSERT_TRUE(parsed) << "a line end other than \\n";
+    const csv_cells::Rows& rows = *parsed;
     ASSERT_FALSE(rows.empty());
     EXPECT_EQ(rows[0],
               (std::vector<std::string>{"seconds", "sidereal_count", "position", "error_arcsec", "in_statistics"}));
@@ -82,12 +54,12 @@ TEST(SamplesCsv, OneRowPerDrawnSampleWithTheSamplesValues)
     for (std::size_t r = 1; r < rows.size(); ++r) {
         const std::size_t i = std::size_t(drawn[r - 1].index);
         ASSERT_EQ(rows[r].size(), 5u) << r;
-        EXPECT_EQ(number(rows[r][0]), (run.sid[i] - 20) / 40) << r; // seconds since the origin
-        EXPECT_EQ(number(rows[r][1]), run.sid[i]) << r;
-        EXPECT_EQ(number(rows[r][2]), run.pos[i]) << r;
-        EXPECT_EQ(number(rows[r][3]), run.err[i] / 40) << r; // arcseconds, exactly
+        EXPECT_EQ(csv_cells::number(rows[r][0]), (run.sid[i] - 20) / 40) << r; // seconds since the origin
+        EXPECT_EQ(csv_cells::number(rows[r][1]), run.sid[i]) << r;
+        EXPECT_EQ(csv_cells::number(rows[r][2]), run.pos[i]) << r;
+        EXPECT_EQ(csv_cells::number(rows[r][3]), run.err[i] / 40) << r; // arcseconds, exactly
         ASSERT_TRUE(rows[r][4] == "0" || rows[r][4] == "1") << r;
-        if (rows[r][4] == "1") statsErrors.push_back(number(rows[r][3]));
+        if (rows[r][4] == "1") statsErrors.push_back(csv_cells::number(rows[r][3]));
     }
     // The flagged rows are the statistics of the picture.
     EXPECT_EQ(statsErrors, statisticsErrors(run.sid, run.err, 171, run.origins, run.timeScale));
@@ -108,7 +80,9 @@ TEST(SamplesCsv, ErrorAndStatisticsColumnsOnlyWhereTheRunHasThem)
     noSpeed.timeScale = 0;
 
     for (const FinishedRun* run : {&step, &offset, &noSpeed}) {
-        const auto rows = parseCsv(samplesCsv(*run));
+        const auto parsed = csv_cells::rows(samplesCsv(*run));
+        ASSERT_TRUE(parsed) << "a line end other than \\n";
+        const csv_cells::Rows& rows = *parsed;
         ASSERT_GT(rows.size(), 2u);
         for (std::size_t r = 1; r < rows.size(); ++r) {
             ASSERT_EQ(rows[r].size(), 5u);

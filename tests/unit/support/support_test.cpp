@@ -8,6 +8,7 @@
 #include <stdlib.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "child_process.h"
+#include "csv_cells.h"
 #include "qvnsim_process.h"
 #include "record_words.h"
 #include "scoped_env.h"
@@ -72,6 +74,31 @@ TEST(RecordWords, AreLittleEndianAndSigned)
     EXPECT_EQ(record_words::word(bytes, 2), -500);
     EXPECT_EQ(record_words::word(bytes, 3), INT32_MIN);
     EXPECT_THROW(record_words::word(bytes, 4), std::out_of_range); // one byte of it is there
+}
+
+// The CSV tests stand on this reader: what it lets through, they cannot see.
+TEST(CsvCells, RowsOnlyOfNewlineEndedTextAndNumbersOnlyOfWholeCells)
+{
+    using csv_cells::Rows;
+    struct Case {
+        const char* text;
+        std::optional<Rows> rows;
+    };
+    const Case cases[] = {
+        {"", Rows{}},
+        {"a,b\n1,\n", Rows{{"a", "b"}, {"1", ""}}},
+        {",\n", Rows{{"", ""}}},
+        {"a\n\n", Rows{{"a"}, {""}}},
+        {"a,b", std::nullopt},     // last line without its end
+        {"a,b\r\n", std::nullopt}, // Windows line end
+        {"a\rb\n", std::nullopt},
+    };
+    for (const Case& c : cases) EXPECT_EQ(csv_cells::rows(c.text), c.rows) << '"' << c.text << '"';
+
+    EXPECT_EQ(csv_cells::number("-1.25"), -1.25);
+    EXPECT_EQ(csv_cells::number("1e3"), 1000.0);
+    for (const char* bad : {"", "1,5", "1.5 ", " 1", "x", "1.5x"})
+        EXPECT_TRUE(std::isnan(csv_cells::number(bad))) << '"' << bad << '"';
 }
 
 class ChildProcessTest : public ::testing::Test {

@@ -19,43 +19,11 @@
 #include <QPixmap>
 #include <QTest>
 
+#include "csv_cells.h"
 #include "serial/serial.h"
 #include "sim_window.h"
 
 namespace {
-
-using Rows = std::vector<std::vector<std::string>>;
-
-Rows parseCsv(const QByteArray& bytes)
-{
-    const std::string text = bytes.toStdString();
-    EXPECT_EQ(text.find('\r'), std::string::npos);
-    EXPECT_TRUE(!text.empty() && text.back() == '\n');
-    Rows rows;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        const std::size_t end = text.find('\n', at);
-        const std::string line = text.substr(at, end - at);
-        at = end + 1;
-        std::vector<std::string> cells;
-        for (std::size_t c = 0;;) {
-            const std::size_t comma = line.find(',', c);
-            cells.push_back(line.substr(c, comma - c));
-            if (comma == std::string::npos) break;
-            c = comma + 1;
-        }
-        rows.push_back(cells);
-    }
-    return rows;
-}
-
-double number(const std::string& s)
-{
-    double v = NAN;
-    const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
-    EXPECT_TRUE(r.ec == std::errc() && r.ptr == s.data() + s.size()) << '"' << s << '"';
-    return v;
-}
 
 QByteArray readFile(const QString& path)
 {
@@ -190,7 +158,9 @@ TEST_F(SampleExport, TheCsvHoldsTheDrawnSamplesInEitherLocale)
         EXPECT_EQ(platform.saveRequests[0].startDir, "/opt/zarpo/");
         EXPECT_TRUE(platform.messages.isEmpty()) << platform.messages.join("|").toStdString();
 
-        const Rows rows = parseCsv(readFile(path));
+        const auto parsed = csv_cells::rows(readFile(path).toStdString());
+        ASSERT_TRUE(parsed) << "a line end other than \\n";
+        const csv_cells::Rows& rows = *parsed;
         ASSERT_GT(rows.size(), 100u);
         EXPECT_EQ(rows[0],
                   (std::vector<std::string>{"seconds", "sidereal_count", "position", "error_arcsec", "in_statistics"}));
@@ -204,12 +174,13 @@ TEST_F(SampleExport, TheCsvHoldsTheDrawnSamplesInEitherLocale)
         for (std::size_t r = 1; r < rows.size(); ++r) {
             const int i = 5 + int(r) - 1;
             ASSERT_EQ(rows[r].size(), 5u);
-            EXPECT_DOUBLE_EQ(number(rows[r][0]), (form->point_sid[i] - form->initial_pointsid) / form->test_sidspeed);
-            EXPECT_EQ(number(rows[r][1]), form->point_sid[i]);
-            EXPECT_EQ(number(rows[r][2]), form->point_pos[i]);
-            EXPECT_EQ(number(rows[r][3]), form->point_err[i] / 40);
+            EXPECT_DOUBLE_EQ(csv_cells::number(rows[r][0]),
+                             (form->point_sid[i] - form->initial_pointsid) / form->test_sidspeed);
+            EXPECT_EQ(csv_cells::number(rows[r][1]), form->point_sid[i]);
+            EXPECT_EQ(csv_cells::number(rows[r][2]), form->point_pos[i]);
+            EXPECT_EQ(csv_cells::number(rows[r][3]), form->point_err[i] / 40);
             if (rows[r][4] == "1")
-                inStats.push_back(number(rows[r][3]));
+                inStats.push_back(csv_cells::number(rows[r][3]));
             else
                 EXPECT_EQ(rows[r][4], "0");
         }
