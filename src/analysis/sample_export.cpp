@@ -32,7 +32,7 @@ void TForm1::MenuSaveSamplesClick()
     if (!lastRun) return;
     FileDialogRequest request;
     request.title = QStringLiteral("SAVE SAMPLES AS");
-    request.startDir = getZARPdir();
+    request.startDir = dialogFolder();
     request.filter = QStringLiteral("CSV files (*.csv)|*.csv|All the files (*.*)|*");
     request.defaultExt = QStringLiteral("csv");
     request.fileName = saveSamplesFileName;
