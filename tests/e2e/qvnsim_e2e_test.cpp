@@ -18,6 +18,7 @@
 #include "child_process.h"
 #include "qvnsim_process.h"
 #include "scoped_env.h"
+#include "scratch_dir.h"
 #include "serial/serial.h"
 
 namespace fs = std::filesystem;
@@ -27,23 +28,16 @@ namespace {
 
 class QvnsimProgram : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/qvnsim-e2e-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        config = pattern;
-        ports = config / "ZARPO" / "ports";
-        xdg.set(config.string());
-    }
     void TearDown() override
     {
         serial::closeComPort();
         run.reset();
-        fs::remove_all(config);
     }
 
-    fs::path config, ports;
-    ScopedEnv xdg{"XDG_CONFIG_HOME"};
+    ScratchDir scratch{"qvnsim-e2e"};
+    const fs::path config = scratch.path();
+    const fs::path ports = config / "ZARPO" / "ports";
+    ScopedEnv xdg{"XDG_CONFIG_HOME", config.string()};
     std::optional<QvnsimProcess> run;
 };
 

@@ -20,6 +20,7 @@
 #include "pty_master_port.h"
 #include "qvnsim_process.h"
 #include "scoped_env.h"
+#include "scratch_dir.h"
 #include "serial/serial.h"
 #include "settings/record.h"
 
@@ -56,10 +57,6 @@ class TuneE2E : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/zarpo-tune-e2e-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir = pattern;
-        ports = dir / "config" / "ZARPO" / "ports";
         fs::create_directories(ports);
         xdg.set((dir / "config").string());
         // Settings whose gains are not the ones the sweep will find best.
@@ -79,8 +76,6 @@ protected:
     {
         tuner.reset();
         sim.reset();
-        std::error_code ec;
-        fs::remove_all(dir, ec);
     }
 
     // Runs zarpo-tune in the test folder, its output into `out` and `err`.
@@ -115,7 +110,9 @@ protected:
         return out;
     }
 
-    fs::path dir, ports;
+    ScratchDir scratch{"zarpo-tune-e2e"};
+    const fs::path dir = scratch.path();
+    const fs::path ports = dir / "config" / "ZARPO" / "ports";
     ScopedEnv xdg{"XDG_CONFIG_HOME"}; // put back when the test ends
     std::optional<QvnsimProcess> sim;
     std::optional<ChildProcess> tuner;

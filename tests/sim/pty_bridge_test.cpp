@@ -14,6 +14,7 @@
 #include <string>
 
 #include "pty_bridge.h"
+#include "scratch_dir.h"
 
 namespace fs = std::filesystem;
 
@@ -21,15 +22,6 @@ namespace {
 
 class PtyBridgeTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/qvnsim-pty-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        root = pattern;
-        ports = root / "ports";
-    }
-    void TearDown() override { fs::remove_all(root); }
-
     static int openSlave(const std::string& path)
     {
         const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
@@ -54,7 +46,9 @@ protected:
         return got;
     }
 
-    fs::path root, ports;
+    ScratchDir scratch{"qvnsim-pty"};
+    const fs::path root = scratch.path();
+    const fs::path ports = root / "ports";
 };
 
 TEST_F(PtyBridgeTest, LinksItselfAndAnswersThroughTheSlave)

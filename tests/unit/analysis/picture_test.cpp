@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "analysis/picture.h"
+#include "scratch_dir.h"
 
 namespace {
 
@@ -160,19 +161,8 @@ std::string readFile(const fs::path& p)
 
 class PictureFiles : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char tmpl[] = "/tmp/zarpo-picture-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir = tmpl;
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        fs::permissions(dir, fs::perms::owner_all, ec);
-        fs::remove_all(dir, ec);
-    }
-    fs::path dir;
+    ScratchDir scratch{"zarpo-picture"};
+    const fs::path dir = scratch.path();
 };
 
 TEST_F(PictureFiles, EachFormatDecodesToThePicture)

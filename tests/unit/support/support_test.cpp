@@ -23,6 +23,7 @@
 #include "qvnsim_process.h"
 #include "record_words.h"
 #include "scoped_env.h"
+#include "scratch_dir.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -76,6 +77,21 @@ TEST(RecordWords, AreLittleEndianAndSigned)
     EXPECT_THROW(record_words::word(bytes, 4), std::out_of_range); // one byte of it is there
 }
 
+TEST(ScratchDirTest, IsRemovedWithItsContents)
+{
+    fs::path kept;
+    {
+        ScratchDir scratch("zarpo-scratch");
+        kept = scratch.path();
+        ASSERT_TRUE(fs::is_directory(kept));
+        fs::create_directories(scratch / "a" / "b");
+        std::ofstream(scratch / "a" / "b" / "file") << "x";
+        // Unwritable, as the picture tests leave it (root writes anyway).
+        fs::permissions(kept, fs::perms::owner_read | fs::perms::owner_exec);
+    }
+    EXPECT_FALSE(fs::exists(kept));
+}
+
 // The CSV tests stand on this reader: what it lets through, they cannot see.
 TEST(CsvCells, RowsOnlyOfNewlineEndedTextAndNumbersOnlyOfWholeCells)
 {
@@ -103,20 +119,10 @@ TEST(CsvCells, RowsOnlyOfNewlineEndedTextAndNumbersOnlyOfWholeCells)
 
 class ChildProcessTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/zarpo-child-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-    }
     static bool alive(pid_t pid) { return ::kill(pid, 0) == 0; }
 
-    fs::path dir;
+    ScratchDir scratch{"zarpo-child"};
+    const fs::path dir = scratch.path();
 };
 
 TEST_F(ChildProcessTest, ExitStatusAndOutput)

@@ -23,6 +23,7 @@
 #include "serial/portnames.h"
 #include "serial/serial.h"
 #include "scoped_env.h"
+#include "scratch_dir.h"
 
 namespace fs = std::filesystem;
 
@@ -84,21 +85,13 @@ class SerialTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        char tmpl[] = "/tmp/zarpo-serial-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        root_ = tmpl;
         xdg_.set(root_.string());
         folder_ = root_ / "ZARPO" / "ports";
         fs::create_directories(folder_);
         for (int n = serial::kFirstPort; n <= serial::kLastPort; ++n) link(n, "/nonexistent/zarpo-port");
     }
 
-    void TearDown() override
-    {
-        serial::closeComPort();
-        std::error_code ec;
-        fs::remove_all(root_, ec);
-    }
+    void TearDown() override { serial::closeComPort(); }
 
     void link(int n, const fs::path& target)
     {
@@ -120,7 +113,8 @@ protected:
         return pty;
     }
 
-    fs::path root_;
+    ScratchDir scratch_{"zarpo-serial"};
+    const fs::path root_ = scratch_.path();
     fs::path folder_;
     ScopedEnv xdg_{"XDG_CONFIG_HOME"}; // put back when the test ends
 };
